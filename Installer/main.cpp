@@ -1,0 +1,80 @@
+// The installer's application object: sets up the log, COM and the common
+// controls, reads the command line and carries out one of four run modes.
+#include <cstdint>
+
+#include "Installer/App/ArgumentValue.h"
+#include "Installer/Log/DiagnosticLog.h"
+#include "Installer/Log/Log.h"
+#include "Installer/Startup/StartupArguments.h"
+#include "Platform/Win32/Application.h"
+#include "Platform/Win32/CommandLine.h"
+#include "Platform/Win32/ProcessSetup.h"
+#include "Platform/Win32/Shell.h"
+
+namespace {
+
+class CInstallerApp : public Platform::Application {
+ public:
+  int InitInstance() override;
+  int ExitInstance() override { return m_exitCode; }
+
+ private:
+  // Each mode sets m_exitCode as its outcome demands.
+  void RunWindowlessInstall(const std::wstring& installPath);
+  void RunUpdateMode();
+  void RunWizard(wchar_t driveLetter);
+
+  std::int32_t m_exitCode = 1;
+};
+
+int CInstallerApp::InitInstance() {
+  ConfigureLogging();
+  LOG_INFO << "Log created";
+
+  long hr = Platform::InitializeComMultithreaded();
+  if (hr < 0) return hr;
+  hr = Platform::InitializeComSecurity();
+  if (hr < 0) return hr;
+  Platform::RegisterCommonControls();
+  Platform::Application::InitInstance();
+
+  const std::wstring commandLine = Platform::GetRawCommandLine();
+  const StartupValues values = ParseStartupArguments(Platform::SplitCommandLine(commandLine));
+
+  Platform::EnableControlContainer();
+  Platform::InitRichEdit();
+
+  if (values.driveGiven) {
+    const std::wstring installed = InstalledExecutablePath(values.driveLetter);
+    if (Platform::PathExists(installed)) {
+      Platform::OpenWithShell(installed);
+      return false;
+    }
+  }
+
+  if (!values.installPath.empty()) {
+    RunWindowlessInstall(values.installPath);
+  } else if (RequestsAppUpdate(commandLine)) {
+    RunUpdateMode();
+  } else {
+    RunWizard(values.driveLetter);
+  }
+  return false;
+}
+
+void CInstallerApp::RunWindowlessInstall(const std::wstring& installPath) {
+  LOG_ERROR << "Windowless install into " << LogText(installPath) << " is not available in this build";
+}
+
+void CInstallerApp::RunUpdateMode() {
+  LOG_ERROR << "Update mode for " << LogText(GetArgumentValue(L"--drivePath"))
+            << " is not available in this build";
+}
+
+void CInstallerApp::RunWizard(wchar_t driveLetter) {
+  LOG_ERROR << "Wizard for drive " << LogCodeUnit(driveLetter) << " is not available in this build";
+}
+
+CInstallerApp theApp;
+
+}  // namespace

@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""The Wine test rig: throwaway prefixes, drive letters mapped to folders,
+a virtual X screen, and running Windows programs in them.
+
+Used by the pytest suite (as a module) and by CTest (as a command):
+  wine_rig.py make-prefix DIR        boot a prefix (idempotent)
+  wine_rig.py run PREFIX EXE [ARGS]  run a program under Xvfb in a copy-free prefix
+"""
+import contextlib
+import fcntl
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+BOOT_TIMEOUT = 300
+RUN_TIMEOUT = 600
+
+
+def wine_env(prefix, extra=None):
+    env = dict(os.environ)
+    env.update({
+        "WINEPREFIX": str(prefix),
+        "WINEARCH": "win32",
+        "WINEDEBUG": env.get("WINEDEBUG", "-all"),
+        # No Mono or Gecko installer dialogs: the installer needs neither.
+        "WINEDLLOVERRIDES": "mscoree=;mshtml=",
+    })
+    env.setdefault("LANG", "en_US.UTF-8")
+    if extra:
+        env.update(extra)
+    return env
+
+
+def make_prefix(prefix):
+    """Boots a fresh prefix once; later calls find it ready."""
+    prefix = os.path.abspath(str(prefix))
+    ready = os.path.join(prefix, ".korvane-ready")
+    os.makedirs(os.path.dirname(prefix), exist_ok=True)
+    with open(prefix + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(ready):
+            return prefix
+        shutil.rmtree(prefix, ignore_errors=True)
+        env = wine_env(prefix)
+        subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=BOOT_TIMEOUT,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=BOOT_TIMEOUT)
+        open(ready, "w").close()
+    return prefix
+
+
+def clone_prefix(template, target):
+    """A private copy of a booted prefix for one test."""
+    subprocess.run(["cp", "-a", str(template), str(target)], check=True)
+    return str(target)
+
+
+def map_drive(prefix, letter, folder, label=None):
+    """Maps a drive letter to a host folder; label becomes its volume label."""
+    link = os.path.join(prefix, "dosdevices", letter.lower() + ":")
+    with contextlib.suppress(FileNotFoundError):
+        os.unlink(link)
+    os.makedirs(folder, exist_ok=True)
+    os.symlink(os.path.abspath(folder), link)
+    if label is not None:
+        with open(os.path.join(folder, ".windows-label"), "w") as f:
+            f.write(label)
+
+
+def temp_folder(prefix):
+    """The host path of the Windows user's temporary directory."""
+    users = os.path.join(prefix, "drive_c", "users")
+    for user in sorted(os.listdir(users)):
+        if user == "Public":
+            continue
+        # A 32-bit prefix keeps it in the profile's root, a 64-bit one below AppData.
+        for candidate in (os.path.join(users, user, "Temp"),
+                          os.path.join(users, user, "AppData", "Local", "Temp")):
+            if os.path.isdir(candidate):
+                return candidate
+    raise FileNotFoundError("no user temporary folder in " + prefix)
+
+
+def stop_wineserver(prefix):
+    subprocess.run(["wineserver", "-k"], env=wine_env(prefix), timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def wait_wineserver(prefix, timeout=60):
+    """Waits until every program of the prefix has ended, then stops it."""
+    try:
+        subprocess.run(["wineserver", "-w"], env=wine_env(prefix), timeout=timeout)
+    except subprocess.TimeoutExpired:
+        stop_wineserver(prefix)
+
+
+class VirtualScreen:
+    """An Xvfb display for the lifetime of the object."""
+
+    def __init__(self, width=1024, height=768):
+        self.process = None
+        for number in range(90, 140):
+            if os.path.exists("/tmp/.X11-unix/X%d" % number) or os.path.exists("/tmp/.X%d-lock" % number):
+                continue
+            self.process = subprocess.Popen(
+                ["Xvfb", ":%d" % number, "-screen", "0", "%dx%dx24" % (width, height), "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.display = ":%d" % number
+            for _ in range(100):
+                if os.path.exists("/tmp/.X11-unix/X%d" % number):
+                    return
+                if self.process.poll() is not None:
+                    break
+                time.sleep(0.05)
+            self.close()
+        raise RuntimeError("could not start Xvfb")
+
+    def close(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(timeout=10)
+
+
+def run(prefix, program, args=(), extra_env=None, timeout=RUN_TIMEOUT, display=None):
+    """Runs a Windows program; returns (exit code, stdout, stderr)."""
+    env = wine_env(prefix, extra_env)
+    if display:
+        env["DISPLAY"] = display
+    done = subprocess.run(["wine", str(program)] + list(args), env=env, timeout=timeout,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    return done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace")
+
+
+def main(argv):
+    if len(argv) >= 2 and argv[0] == "make-prefix":
+        make_prefix(argv[1])
+        return 0
+    if len(argv) >= 3 and argv[0] == "run":
+        prefix = make_prefix(argv[1])
+        screen = None if os.environ.get("DISPLAY") else VirtualScreen()
+        try:
+            code, out, err = run(prefix, argv[2], argv[3:], display=screen.display if screen else None)
+            sys.stdout.write(out)
+            sys.stderr.write(err)
+            wait_wineserver(prefix)
+            return code
+        finally:
+            if screen:
+                screen.close()
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
