@@ -1,0 +1,36 @@
+#pragma once
+#include <atomic>
+
+// The install engine's only channel to whoever runs it. Every engine
+// operation takes a listener that may be null; with null, no call is made.
+// All calls come on the engine's thread and must return at once.
+
+enum InstallStatus : int {
+  Downloading = 0,  // first thing in every download call, retries included
+  Extracting = 1,   // the archive is open and its entry count known
+  Completed = 2,    // after a successful extraction
+  Failed = 3,       // before every false result of the install
+};
+
+enum class InstallError : int {
+  None = 0,                  // stored first thing in every install run
+  NotEnoughSpace = 0x400,    // fewer than 150 MiB free on the target drive
+  DriveNotConnected = 0x800, // the letter is not among the USB drives present
+};
+
+class IInstallListener {
+ public:
+  virtual void OnStatus(int status) = 0;
+  // Progress inside the current phase, 0.0 to 1.0.
+  virtual void OnProgress(float fraction) = 0;
+  // The value last stored by SetErrorCode; read by the listener's owner.
+  virtual int GetErrorCode() = 0;
+  // Stored before the Failed it explains.
+  virtual void SetErrorCode(int code) = 0;
+
+ protected:
+  ~IInstallListener() = default;
+};
+
+// Written only by the engine's caller, read by the engine at its checks.
+using CancelFlag = std::atomic<bool>;

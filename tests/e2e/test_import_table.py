@@ -1,0 +1,28 @@
+"""The built exe imports only DLLs Windows always takes from the system
+folder, so a planted DLL in the download folder is never loaded."""
+import re
+import subprocess
+
+from conftest import BUILD_DIR
+
+ALLOWED = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+           "oleaut32.dll", "msvcrt.dll", "comctl32.dll", "shlwapi.dll", "comdlg32.dll"}
+
+
+def imported_dlls(exe):
+    dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", str(exe)], check=True,
+                          stdout=subprocess.PIPE).stdout.decode()
+    return {name.lower() for name in re.findall(r"DLL Name: (\S+)", dump)}, dump
+
+
+def test_installer_imports_only_system_dlls():
+    dlls, _ = imported_dlls(BUILD_DIR / "Installer" / "KorvaneInstaller.exe")
+    assert "kernel32.dll" in dlls
+    assert dlls <= ALLOWED, "DLLs that could be planted: %s" % sorted(dlls - ALLOWED)
+
+
+def test_installer_is_a_relocatable_gui_program():
+    _, dump = imported_dlls(BUILD_DIR / "Installer" / "KorvaneInstaller.exe")
+    assert re.search(r"Subsystem\s+00000002", dump)
+    assert "DYNAMIC_BASE" in dump and "NX_COMPAT" in dump
+    assert "file format pei-i386" in dump

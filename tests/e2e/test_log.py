@@ -1,0 +1,29 @@
+"""The diagnostic log as the real exe writes it under Wine."""
+
+
+def test_two_runs_append_to_one_log(machine):
+    machine.run_installer("--PATH")
+    first = machine.log_lines()
+    machine.run_installer("--PATH")
+    both = machine.log_lines()
+    assert both[:len(first)] == first
+    assert len(both) == 2 * len(first)
+    created = [i for i, line in enumerate(both) if line.endswith("INFO [default] Log created")]
+    assert created == [0, len(first)]
+
+
+def test_every_record_has_the_fixed_layout(machine):
+    from conftest import LogRecord
+    machine.run_installer("/path=E:\\")
+    lines = machine.log_lines()
+    assert lines
+    for line in lines:
+        record = LogRecord(line)  # raises on any other layout
+        assert record.logger == "default"
+        assert record.level in ("INFO", "ERROR")
+
+
+def test_log_lives_in_the_working_folder_of_the_temp_directory(machine):
+    machine.run_installer("--PATH")
+    assert machine.log_file.parent.name == "{502ABB8A-27F4-4A9D-A0B4-C99B926B99EE}"
+    assert machine.log_file.exists()
