@@ -54,6 +54,7 @@ class WineMachine:
         self.prefix = prefix
         self.display = display
         self.scratch = scratch
+        self.usb_disks = []
 
     @property
     def installer(self):
@@ -91,17 +92,63 @@ class WineMachine:
             return []
         return self.log_file.read_bytes().decode("latin-1").splitlines()
 
+    @property
+    def wmi_fixture(self):
+        return self.scratch / "wmi-fixture.txt"
+
+    @property
+    def wmi_log(self):
+        return self.scratch / "wmi-queries.log"
+
+    def set_disks(self, *disks):
+        """Describes the machine's disks to the fixture WMI provider. Each disk
+        is (InterfaceType, PNPDeviceID, DeviceID, {partition id: [(name,
+        description), ...]}); None for a PNPDeviceID that is not a string."""
+        lines = []
+        for interface, pnp, device, partitions in disks:
+            lines.append("disk\t%s\t%s\t%s" % (interface, "~" if pnp is None else pnp, device))
+            for partition, logical_disks in partitions.items():
+                lines.append("partition\t" + partition)
+                lines.extend("logical\t%s\t%s" % pair for pair in logical_disks)
+        self.wmi_fixture.write_text("\n".join(lines) + "\n", encoding="utf-8")
+
+    def add_usb_drive(self, letter, label=None, serial="0123456789&0"):
+        """A drive letter mapped to a folder that WMI reports as a USB disk."""
+        folder = self.add_drive(letter, label)
+        index = len(self.usb_disks) + 1
+        self.usb_disks.append(("USB", "USBSTOR\\DISK&VEN_KORVANE&PROD_TEST\\" + serial,
+                               "\\\\.\\PHYSICALDRIVE%d" % index,
+                               {"Disk #%d, Partition #0" % index: [(letter + ":", "Removable Disk")]}))
+        self.set_disks(*self.usb_disks)
+        return folder
+
+    def wmi_queries(self):
+        return self.wmi_log.read_text(encoding="utf-8").splitlines() if self.wmi_log.exists() else []
+
+    def windows_path(self, host_path):
+        return "Z:" + str(host_path).replace("/", "\\")
+
+    def base_env(self):
+        return {"KORVANE_STUB_RECORD": self.windows_path(self.stub_record_file()),
+                "KORVANE_STUB_SECONDS": "2",
+                "KORVANE_WMI_FIXTURE": self.windows_path(self.wmi_fixture),
+                "KORVANE_WMI_LOG": self.windows_path(self.wmi_log)}
+
+    def run(self, program, *args, env=None, timeout=300):
+        """Runs any Windows program in the prefix; returns RunResult without records."""
+        extra = self.base_env()
+        extra.update(env or {})
+        code, out, err = wine_rig.run(self.prefix, program, list(args), extra_env=extra,
+                                      timeout=timeout, display=self.display)
+        wine_rig.wait_wineserver(self.prefix)
+        return RunResult(code, [], out, err)
+
     def run_installer(self, *args, env=None, timeout=300):
         """Runs the installer to its end and waits for what it started."""
         before = len(self.log_lines())
-        extra = {"KORVANE_STUB_RECORD": "Z:" + str(self.stub_record_file()).replace("/", "\\"),
-                 "KORVANE_STUB_SECONDS": "2"}
-        extra.update(env or {})
-        code, out, err = wine_rig.run(self.prefix, self.installer, list(args), extra_env=extra,
-                                      timeout=timeout, display=self.display)
-        wine_rig.wait_wineserver(self.prefix)
-        records = [LogRecord(line) for line in self.log_lines()[before:]]
-        return RunResult(code, records, out, err)
+        result = self.run(self.installer, *args, env=env, timeout=timeout)
+        result.records = [LogRecord(line) for line in self.log_lines()[before:]]
+        return result
 
 
 @pytest.fixture(scope="session")
@@ -115,7 +162,11 @@ def screen():
 def template_prefix(tmp_path_factory):
     if not (BUILD_DIR / "Installer" / "KorvaneInstaller.exe").exists():
         pytest.fail("the installer is not built in %s" % BUILD_DIR)
-    return wine_rig.make_prefix(tmp_path_factory.mktemp("template") / "prefix")
+    prefix = wine_rig.make_prefix(tmp_path_factory.mktemp("template") / "prefix")
+    # Every test machine answers WMI from its own fixture file; Wine's own
+    # WMI knows no USB disks.
+    wine_rig.register_wmi_provider(prefix, BUILD_DIR / "tests" / "fixtures" / "WmiProvider" / "FixtureWmiProvider.dll")
+    return prefix
 
 
 @pytest.fixture

@@ -52,6 +52,20 @@ def make_prefix(prefix):
     return prefix
 
 
+WBEM_LOCATOR_CLSID = "{4590F811-1D3A-11D0-891F-00AA004B2E24}"
+
+
+def register_wmi_provider(prefix, dll):
+    """Makes the prefix's WMI locator class load our fixture provider."""
+    key = "HKLM\\Software\\Classes\\CLSID\\%s\\InprocServer32" % WBEM_LOCATOR_CLSID
+    env = wine_env(prefix)
+    windows_dll = "Z:" + os.path.abspath(str(dll)).replace("/", "\\")
+    for value in (["/ve", "/d", windows_dll], ["/v", "ThreadingModel", "/d", "Both"]):
+        subprocess.run(["wine", "reg", "add", key] + value + ["/f"], env=env, check=True, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+
+
 def clone_prefix(template, target):
     """A private copy of a booted prefix for one test."""
     subprocess.run(["cp", "-a", str(template), str(target)], check=True)
