@@ -1,0 +1,161 @@
+#include "Installer/Engine/InstallSequence.h"
+
+#include "Installer/Engine/InstallException.h"
+#include "Installer/Log/Log.h"
+
+namespace InstallBackend {
+namespace {
+
+const wchar_t kArchiveName[] = L"Korvane.zip";
+const wchar_t kDownloadFolderPrefix[] = L"KV_Install_";
+
+// The log lines of the steps whose errors carry no message text.
+const char kLogPrefix[] = "InstallBackend::Install ";
+
+// One run of the sequence: its folders, its reporting and its clean-up.
+class InstallRun {
+ public:
+  InstallRun(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
+             const CancelFlag* cancel, const InstallSteps& steps, Platform::IInstallStorage& storage);
+  bool Run();
+
+ private:
+  bool DriveIsConnected();
+  bool DriveHasRoom(bool& readable);
+  // Runs one download or extraction step; false after logging what it raised.
+  bool Attempt(const std::function<void()>& step, const char* genericName);
+  bool Cancelled() const { return m_cancel && m_cancel->load(); }
+  bool Fail();
+  bool Succeed();
+  void Status(int status) {
+    if (m_listener) m_listener->OnStatus(status);
+  }
+  void StoreError(InstallError code) {
+    if (m_listener) m_listener->SetErrorCode(static_cast<int>(code));
+  }
+  void Download(bool proxyOnly) { m_zipPath = m_steps.download(m_workFolder, m_listener, m_cancel, proxyOnly); }
+  void Unzip() { m_steps.unzip(m_zipPath, m_drive, m_listener, m_cancel); }
+
+  const std::wstring& m_drive;
+  IInstallListener* m_listener;
+  const CancelFlag* m_cancel;
+  const InstallSteps& m_steps;
+  Platform::IInstallStorage& m_storage;
+  std::wstring m_root;
+  std::wstring m_workFolder;
+  std::wstring m_zipPath;
+};
+
+std::wstring CollapseDoubleSeparators(const std::wstring& path) {
+  std::wstring out;
+  for (size_t i = 0; i < path.size(); ++i) {
+    out.push_back(path[i]);
+    if (path[i] == L'\\' && i + 1 < path.size() && path[i + 1] == L'\\') ++i;
+  }
+  return out;
+}
+
+InstallRun::InstallRun(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
+                       const CancelFlag* cancel, const InstallSteps& steps, Platform::IInstallStorage& storage)
+    : m_drive(drive), m_listener(listener), m_cancel(cancel), m_steps(steps), m_storage(storage) {
+  const size_t colon = drive.find(L':');
+  m_root = (colon == std::wstring::npos ? std::wstring() : drive.substr(0, colon + 1)) + L"\\";
+  m_workFolder = DownloadFolderFor(workRoot, m_root[0]);
+}
+
+bool InstallRun::Run() {
+  StoreError(InstallError::None);
+  if (!m_storage.FolderExists(m_workFolder)) m_storage.CreateFolder(m_workFolder);
+  if (!DriveIsConnected()) {
+    StoreError(InstallError::DriveNotConnected);
+    return Fail();
+  }
+  bool readable = true;
+  if (!DriveHasRoom(readable)) {
+    // A volume whose free space cannot be read is not usable as a target.
+    StoreError(readable ? InstallError::NotEnoughSpace : InstallError::DriveNotConnected);
+    return Fail();
+  }
+  m_storage.CreateFolderPath(m_drive);
+
+  const bool firstFailed = !Attempt([this] { Download(false); }, "Download Generic exception");
+  if (Cancelled()) return Fail();
+  if (firstFailed) {
+    if (!Attempt([this] { Download(true); }, "Generic exception") || Cancelled()) return Fail();
+  }
+  if (Attempt([this] { Unzip(); }, "Generic exception")) return Succeed();
+  if (Cancelled()) return Fail();
+  const bool retried = Attempt(
+      [this] {
+        Download(true);
+        Unzip();
+      },
+      "Generic exception");
+  return retried ? Succeed() : Fail();
+}
+
+bool InstallRun::DriveIsConnected() {
+  try {
+    return m_steps.getUsbDrives().count(m_root[0]) != 0;
+  } catch (...) {
+    LOG_ERROR << kLogPrefix << "CheckDriveConnected Generic exception Last error: " << m_storage.LastErrorCode();
+    return true;
+  }
+}
+
+bool InstallRun::DriveHasRoom(bool& readable) {
+  try {
+    std::uint64_t freeBytes = 0;
+    readable = m_storage.GetFreeBytes(m_root, freeBytes);
+    return readable && freeBytes >= kRequiredFreeBytes;
+  } catch (...) {
+    LOG_ERROR << kLogPrefix << "CheckDriveFreeSpace Generic exception Last error: " << m_storage.LastErrorCode();
+    readable = true;
+    return true;
+  }
+}
+
+bool InstallRun::Attempt(const std::function<void()>& step, const char* genericName) {
+  try {
+    step();
+    return true;
+  } catch (const InstallException& error) {
+    LOG_ERROR << kLogPrefix << "exception " << LogText(error.Message()) << " Last error: " << m_storage.LastErrorCode();
+  } catch (...) {
+    LOG_ERROR << kLogPrefix << genericName << " Last error: " << m_storage.LastErrorCode();
+  }
+  return false;
+}
+
+bool InstallRun::Fail() {
+  Status(Failed);
+  m_storage.DeleteFile(m_workFolder + kArchiveName);
+  return false;
+}
+
+// An extraction stopped by a cancel left a partial product: that is never
+// reported as installed.
+bool InstallRun::Succeed() {
+  if (Cancelled()) return Fail();
+  Status(Completed);
+  m_storage.DeleteFile(m_workFolder + kArchiveName);
+  return true;
+}
+
+}  // namespace
+
+std::wstring DownloadFolderFor(const std::wstring& workRoot, wchar_t driveLetter) {
+  return CollapseDoubleSeparators(workRoot + L"\\" + kDownloadFolderPrefix + driveLetter + L"\\");
+}
+
+bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
+             const CancelFlag* cancel, const InstallSteps& steps, Platform::IInstallStorage& storage) {
+  try {
+    return InstallRun(drive, workRoot, listener, cancel, steps, storage).Run();
+  } catch (...) {
+    // Only the listener or the clean-up can still throw here; nothing escapes.
+    return false;
+  }
+}
+
+}  // namespace InstallBackend

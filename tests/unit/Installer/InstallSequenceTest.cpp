@@ -1,0 +1,210 @@
+#include "Installer/Engine/InstallSequence.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Installer/Engine/InstallException.h"
+#include "Support/LogCapture.h"
+
+namespace {
+
+using InstallBackend::InstallException;
+using InstallBackend::InstallSteps;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+const std::wstring kWorkRoot = L"C:\\Temp\\{502ABB8A-27F4-4A9D-A0B4-C99B926B99EE}\\";
+const std::wstring kWorkFolder = kWorkRoot + L"KV_Install_E\\";
+const std::wstring kArchive = kWorkFolder + L"Korvane.zip";
+
+struct FakeStorage : Platform::IInstallStorage {
+  std::uint64_t freeBytes = 8ull * 1024 * 1024 * 1024;
+  bool volumeReadable = true;
+  std::vector<std::wstring> created, createdPaths, deleted;
+
+  bool FolderExists(const std::wstring&) override { return false; }
+  void CreateFolder(const std::wstring& path) override { created.push_back(path); }
+  void CreateFolderPath(const std::wstring& path) override { createdPaths.push_back(path); }
+  bool GetFreeBytes(const std::wstring&, std::uint64_t& bytes) override {
+    bytes = freeBytes;
+    return volumeReadable;
+  }
+  void DeleteFile(const std::wstring& path) override { deleted.push_back(path); }
+  std::uint32_t LastErrorCode() override { return 87; }
+};
+
+struct RecordingListener : IInstallListener {
+  std::vector<std::string> calls;
+  int code = -1;
+  void OnStatus(int status) override { calls.push_back("status " + std::to_string(status)); }
+  void OnProgress(float) override { calls.push_back("progress"); }
+  int GetErrorCode() override { return code; }
+  void SetErrorCode(int value) override {
+    code = value;
+    calls.push_back("code " + std::to_string(value));
+  }
+};
+
+// A scripted engine: each download and extraction call takes the next outcome.
+struct ScriptedSteps {
+  UsbDriveMap drives{{L'E', L"0123456789&0"}};
+  std::vector<bool> downloadFails, unzipFails;
+  std::vector<bool> downloadCalls;  // proxyOnly of each call
+  std::vector<std::wstring> unzipTargets;
+  bool listThrows = false;
+  CancelFlag* cancelDuringDownload = nullptr;
+  CancelFlag* cancelDuringUnzip = nullptr;
+
+  InstallSteps Bind() {
+    InstallSteps steps;
+    steps.getUsbDrives = [this] {
+      if (listThrows) throw std::bad_alloc();
+      return drives;
+    };
+    steps.download = [this](const std::wstring& folder, IInstallListener* listener, const CancelFlag*, bool proxy) {
+      EXPECT_EQ(folder, kWorkFolder);
+      if (listener) listener->OnStatus(Downloading);
+      const size_t n = downloadCalls.size();
+      downloadCalls.push_back(proxy);
+      if (cancelDuringDownload) *cancelDuringDownload = true;
+      if (n < downloadFails.size() && downloadFails[n]) {
+        throw InstallException(L"InstallBackend::PerformRequest WinHttpReceiveResponse failed");
+      }
+      return folder + L"Korvane.zip";
+    };
+    steps.unzip = [this](const std::wstring& zip, const std::wstring& drive, IInstallListener* listener,
+                         const CancelFlag*) {
+      EXPECT_EQ(zip, kArchive);
+      if (listener) listener->OnStatus(Extracting);
+      const size_t n = unzipTargets.size();
+      unzipTargets.push_back(drive);
+      if (cancelDuringUnzip) *cancelDuringUnzip = true;
+      if (n < unzipFails.size() && unzipFails[n]) throw InstallException(L"Failed to open zip file");
+    };
+    return steps;
+  }
+};
+
+struct InstallSequence : ::testing::Test {
+  FakeStorage storage;
+  ScriptedSteps script;
+  RecordingListener listener;
+  CancelFlag cancel{false};
+  LogCapture log;
+
+  bool Run(const std::wstring& drive = L"E:", IInstallListener* to = nullptr) {
+    return InstallBackend::Install(drive, kWorkRoot, to ? to : &listener, &cancel, script.Bind(), storage);
+  }
+};
+
+TEST_F(InstallSequence, SuccessfulRunDownloadsDirectlyExtractsAndDeletesTheArchive) {
+  EXPECT_TRUE(Run());
+  EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 2"));
+  EXPECT_THAT(script.downloadCalls, ElementsAre(false));
+  EXPECT_THAT(script.unzipTargets, ElementsAre(L"E:"));
+  EXPECT_THAT(storage.created, ElementsAre(kWorkFolder));
+  EXPECT_THAT(storage.createdPaths, ElementsAre(L"E:"));
+  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+  EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST_F(InstallSequence, NullListenerGetsNoCallAndTheResultTellsTheOutcome) {
+  EXPECT_TRUE(InstallBackend::Install(L"E:\\Apps", kWorkRoot, nullptr, &cancel, script.Bind(), storage));
+  EXPECT_THAT(script.unzipTargets, ElementsAre(L"E:\\Apps"));
+  script.drives.clear();
+  EXPECT_FALSE(InstallBackend::Install(L"E:\\Apps", kWorkRoot, nullptr, &cancel, script.Bind(), storage));
+}
+
+TEST_F(InstallSequence, DriveLetterMustBeAnExactKeyOfTheUsbDrives) {
+  for (const std::wstring drive : {L"e:", L"F:", L"E", L""}) {
+    RecordingListener fresh;
+    EXPECT_FALSE(Run(drive, &fresh)) << drive.size();
+    EXPECT_THAT(fresh.calls, ElementsAre("code 0", "code 2048", "status 3"));
+  }
+  EXPECT_TRUE(script.downloadCalls.empty());
+  EXPECT_EQ(storage.deleted.size(), 4u);
+}
+
+TEST_F(InstallSequence, FreeSpaceThresholdIsExactly150MiB) {
+  storage.freeBytes = 157286400;
+  EXPECT_TRUE(Run());
+  storage.freeBytes = 157286399;
+  RecordingListener second;
+  EXPECT_FALSE(Run(L"E:", &second));
+  EXPECT_THAT(second.calls, ElementsAre("code 0", "code 1024", "status 3"));
+  EXPECT_EQ(script.downloadCalls.size(), 1u);
+}
+
+TEST_F(InstallSequence, UnreadableVolumeCountsAsDisconnectedDrive) {
+  storage.volumeReadable = false;
+  EXPECT_FALSE(Run());
+  EXPECT_THAT(listener.calls, ElementsAre("code 0", "code 2048", "status 3"));
+  EXPECT_TRUE(script.downloadCalls.empty());
+}
+
+TEST_F(InstallSequence, ErrorWhileListingDrivesIsLoggedAndTheDriveCountsAsPresent) {
+  script.listThrows = true;
+  EXPECT_TRUE(Run());
+  EXPECT_THAT(log.Lines(),
+              ElementsAre("ERROR InstallBackend::Install CheckDriveConnected Generic exception Last error: 87"));
+}
+
+TEST_F(InstallSequence, FailedFirstDownloadIsRetriedThroughTheProxyPath) {
+  script.downloadFails = {true};
+  EXPECT_TRUE(Run());
+  EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
+  EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 0", "status 1", "status 2"));
+  EXPECT_THAT(log.Lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::PerformRequest "
+                                       "WinHttpReceiveResponse failed Last error: 87"));
+}
+
+TEST_F(InstallSequence, TwoFailedDownloadsFailWithoutErrorCode) {
+  script.downloadFails = {true, true};
+  EXPECT_FALSE(Run());
+  EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
+  EXPECT_EQ(listener.code, 0);
+  EXPECT_EQ(listener.calls.back(), "status 3");
+  EXPECT_TRUE(script.unzipTargets.empty());
+  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+}
+
+TEST_F(InstallSequence, UnreadableArchiveIsDownloadedOnceMoreThroughTheProxyPath) {
+  script.unzipFails = {true};
+  EXPECT_TRUE(Run());
+  EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
+  EXPECT_EQ(script.unzipTargets.size(), 2u);
+  EXPECT_THAT(log.Lines(), ElementsAre("ERROR InstallBackend::Install exception Failed to open zip file Last error: 87"));
+}
+
+TEST_F(InstallSequence, AtMostThreeDownloadsAndThenFailure) {
+  script.downloadFails = {true};
+  script.unzipFails = {true, true};
+  EXPECT_FALSE(Run());
+  EXPECT_THAT(script.downloadCalls, ElementsAre(false, true, true));
+  EXPECT_EQ(listener.calls.back(), "status 3");
+  EXPECT_EQ(log.Lines().size(), 3u);
+}
+
+TEST_F(InstallSequence, CancelDuringFirstDownloadFailsWithoutRetry) {
+  script.cancelDuringDownload = &cancel;
+  EXPECT_FALSE(Run());
+  EXPECT_THAT(script.downloadCalls, ElementsAre(false));
+  EXPECT_TRUE(script.unzipTargets.empty());
+  EXPECT_EQ(listener.calls.back(), "status 3");
+  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+}
+
+TEST_F(InstallSequence, CancelDuringExtractionIsNeverReportedAsInstalled) {
+  script.cancelDuringUnzip = &cancel;
+  EXPECT_FALSE(Run());
+  EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 3"));
+  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+}
+
+TEST_F(InstallSequence, DownloadFolderCollapsesDoubledSeparators) {
+  EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T\\", L'E'), L"C:\\T\\KV_Install_E\\");
+  EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T", L'E'), L"C:\\T\\KV_Install_E\\");
+  EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T\\\\", L'E'), L"C:\\T\\\\KV_Install_E\\");
+}
+
+}  // namespace
