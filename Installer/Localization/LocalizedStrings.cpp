@@ -1,5 +1,6 @@
 #include "Installer/Localization/LocalizedStrings.h"
 
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 

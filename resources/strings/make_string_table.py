@@ -10,7 +10,10 @@ written as a \\xHHHH UTF-16 escape), so that windres reads it the same way
 whatever code page it assumes.
 
 A translation whose placeholders differ from the English ones would make the
-program format a text with the wrong arguments, so the build stops on it.
+program format a text with the wrong arguments, so the build stops on it. It
+also stops on a translation with more line breaks than the English text: the
+screens size their labels for the English layout. Fewer are allowed (the
+Russian free-space message is one line).
 """
 import re
 import sys
@@ -71,13 +74,16 @@ def read_messages(path):
     return messages
 
 
-def check_placeholders(language, messages, english):
+def check_against_english(language, messages, english):
     for base_id in BASE_IDS:
         want = PLACEHOLDER.findall(english[base_id])
         got = PLACEHOLDER.findall(messages[base_id])
         if got != want:
             raise MessageError("%s.txt: message %d has placeholders %s, English has %s"
                                % (language, base_id, got, want))
+        if messages[base_id].count("\n") > english[base_id].count("\n"):
+            raise MessageError("%s.txt: message %d has more line breaks than the English one"
+                               % (language, base_id))
 
 
 def rc_literal(text):
@@ -121,7 +127,7 @@ def main(argv):
     try:
         tables = {lang: read_messages(folder / (lang + ".txt")) for lang in LANGUAGES}
         for language in LANGUAGES:
-            check_placeholders(language, tables[language], tables["en"])
+            check_against_english(language, tables[language], tables["en"])
     except (MessageError, OSError) as error:
         print("make_string_table: %s" % error, file=sys.stderr)
         return 1

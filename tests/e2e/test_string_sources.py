@@ -1,5 +1,6 @@
 """The string-table generator refuses message files that would make the
-program format a text with the wrong arguments or show an empty screen."""
+program format a text with the wrong arguments, break a label's layout or
+show an empty text."""
 import shutil
 import subprocess
 import sys
@@ -43,6 +44,7 @@ def test_sources_give_one_ascii_entry_per_resource(sources):
     ("de", "%s (%c:)", "%c (%s:)", "placeholders"),
     ("ru", "%.0f", "%d", "placeholders"),
     ("ja", "267 = ドライブ %c", "267 = ドライブ", "placeholders"),
+    ("es", "291 = Instalar", "291 = Ins\\ntalar", "line breaks"),
     ("fr", "147 = Accepter", "147 = ", "empty"),
     ("pl", "303 = Nie znaleziono dysku USB\n", "", "missing"),
     ("it", "291 = Installa\n", "291 = Installa\n291 = Installa\n", "twice"),
