@@ -98,14 +98,6 @@ TEST(LocalizedStrings, NothingIsShownBeforeTheTablesAreBuilt) {
   EXPECT_EQ(german.GetLocalizedString(183), L"");
 }
 
-TEST(LocalizedStrings, BuildingTwiceKeepsTheTables) {
-  LocalizedStrings russian = BuiltFor(UiLanguage::Russian);
-  const std::wstring before = russian.GetLocalizedString(291);
-  russian.BuildStringIdTables();
-  EXPECT_EQ(russian.GetLocalizedString(291), before);
-  EXPECT_FALSE(before.empty());
-}
-
 TEST(LocalizedStrings, InstallTargetShowsDescriptionAndLetterOnItsSecondLine) {
   for (UiLanguage language : kAllLanguages) {
     const std::wstring text = Format(BuiltFor(language).GetLocalizedString(171),
