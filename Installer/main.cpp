@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "Installer/App/ArgumentValue.h"
+#include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/DiagnosticLog.h"
 #include "Installer/Log/Log.h"
 #include "Installer/Startup/StartupArguments.h"
@@ -52,6 +53,7 @@ int CInstallerApp::InitInstance() {
     }
   }
 
+  theLocalizedStrings.BuildStringIdTables();
   if (!values.installPath.empty()) {
     RunWindowlessInstall(values.installPath);
   } else if (RequestsAppUpdate(commandLine)) {
