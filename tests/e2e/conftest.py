@@ -174,3 +174,69 @@ def machine(template_prefix, screen, tmp_path):
     prefix = wine_rig.clone_prefix(template_prefix, tmp_path / "prefix")
     yield WineMachine(prefix, screen, tmp_path)
     wine_rig.stop_wineserver(prefix)
+
+
+# --- The local package server --------------------------------------------
+
+import subprocess  # noqa: E402
+import zipfile  # noqa: E402
+
+PACKAGE_PORT = 8443  # compiled into the win32-local build
+
+
+@pytest.fixture(scope="session")
+def demo_package(tmp_path_factory):
+    """The demo package: the stub application and data files, over 4 MiB."""
+    path = tmp_path_factory.mktemp("package") / "Korvane.zip"
+    subprocess.run([sys.executable, str(SOURCE_DIR / "tools" / "make_demo_package.py"),
+                    str(BUILD_DIR / "tools" / "stub_app" / "StubKorvane.exe"), str(path)], check=True)
+    return path
+
+
+class PackageServer:
+    def __init__(self, package, log, fault, extra):
+        self.log = log
+        command = [sys.executable, str(SOURCE_DIR / "tools" / "package_server.py"), "--file", str(package),
+                   "--port", str(PACKAGE_PORT), "--log", str(log), "--fault", fault] + list(extra)
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        ready = self.process.stdout.readline().decode()
+        if not ready.startswith("ready"):
+            self.stop()
+            raise RuntimeError("package server did not start: %s %s" % (ready, self.process.stderr.read().decode()))
+
+    def requests(self):
+        return self.log.read_text().splitlines() if self.log.exists() else []
+
+    def package_requests(self):
+        return [r for r in self.requests() if "/SW_UPDATE/KV_MERIDEL/Korvane.zip" in r]
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(timeout=10)
+
+
+@pytest.fixture
+def package_server(tmp_path, demo_package):
+    """Starts the package server: package_server(fault=..., package=...)."""
+    servers = []
+
+    def start(fault="none", package=None, extra=()):
+        server = PackageServer(package or demo_package, tmp_path / ("requests-%d.log" % len(servers)), fault, extra)
+        servers.append(server)
+        return server
+
+    yield start
+    for server in servers:
+        server.stop()
+
+
+def assert_package_installed(package, target):
+    """Every entry of the package is in target, byte for byte."""
+    with zipfile.ZipFile(package) as archive:
+        names = [n for n in archive.namelist() if not n.endswith("/")]
+        assert names
+        for name in names:
+            landed = Path(target) / name
+            assert landed.is_file(), name
+            assert landed.read_bytes() == archive.read(name), name
