@@ -129,7 +129,7 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
 
 bool InstallRun::Fail() {
   Status(Failed);
-  m_storage.DeleteFile(m_workFolder + kArchiveName);
+  m_storage.RemoveFile(m_workFolder + kArchiveName);
   return false;
 }
 
@@ -138,7 +138,7 @@ bool InstallRun::Fail() {
 bool InstallRun::Succeed() {
   if (Cancelled()) return Fail();
   Status(Completed);
-  m_storage.DeleteFile(m_workFolder + kArchiveName);
+  m_storage.RemoveFile(m_workFolder + kArchiveName);
   return true;
 }
 

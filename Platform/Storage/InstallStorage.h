@@ -17,7 +17,7 @@ class IInstallStorage {
   // Free bytes of the volume of a root path such as "E:\"; false when the
   // volume cannot be read.
   virtual bool GetFreeBytes(const std::wstring& rootPath, std::uint64_t& freeBytes) = 0;
-  virtual void DeleteFile(const std::wstring& path) = 0;
+  virtual void RemoveFile(const std::wstring& path) = 0;
   // The calling thread's last system error code.
   virtual std::uint32_t LastErrorCode() = 0;
 };

@@ -30,7 +30,7 @@ bool Win32InstallStorage::GetFreeBytes(const std::wstring& rootPath, std::uint64
   return true;
 }
 
-void Win32InstallStorage::DeleteFile(const std::wstring& path) {
+void Win32InstallStorage::RemoveFile(const std::wstring& path) {
   ::DeleteFileW(path.c_str());
 }
 

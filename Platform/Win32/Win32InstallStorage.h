@@ -9,7 +9,7 @@ class Win32InstallStorage : public IInstallStorage {
   void CreateFolder(const std::wstring& path) override;
   void CreateFolderPath(const std::wstring& path) override;
   bool GetFreeBytes(const std::wstring& rootPath, std::uint64_t& freeBytes) override;
-  void DeleteFile(const std::wstring& path) override;
+  void RemoveFile(const std::wstring& path) override;
   std::uint32_t LastErrorCode() override;
 };
 

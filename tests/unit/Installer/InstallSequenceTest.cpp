@@ -29,7 +29,7 @@ struct FakeStorage : Platform::IInstallStorage {
     bytes = freeBytes;
     return volumeReadable;
   }
-  void DeleteFile(const std::wstring& path) override { deleted.push_back(path); }
+  void RemoveFile(const std::wstring& path) override { deleted.push_back(path); }
   std::uint32_t LastErrorCode() override { return 87; }
 };
 
