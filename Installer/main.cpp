@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "Installer/App/ArgumentValue.h"
+#include "Installer/Engine/InstallSequence.h"
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/DiagnosticLog.h"
 #include "Installer/Log/Log.h"
@@ -65,7 +66,9 @@ int CInstallerApp::InitInstance() {
 }
 
 void CInstallerApp::RunWindowlessInstall(const std::wstring& installPath) {
-  LOG_ERROR << "Windowless install into " << LogText(installPath) << " is not available in this build";
+  const CancelFlag neverCancelled{false};
+  const bool installed = InstallBackend::Install(installPath, GetWorkingFolder(), nullptr, &neverCancelled);
+  m_exitCode = installed ? 0 : 1;
 }
 
 void CInstallerApp::RunUpdateMode() {
