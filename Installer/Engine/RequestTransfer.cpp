@@ -106,6 +106,13 @@ bool CopyBody(IInstallListener* listener, int& progressReports, const CancelFlag
     ReportProgress(listener, progressReports, totalSize, bytesReceived);
     if (available == 0) break;
   }
+  // A body that ends before its range without a time-out is a dropped
+  // connection; taking it as complete would leave a hole in the archive.
+  if (!cutShort && totalSize > 0 && thisRequest < rangeLength) {
+    LOG_ERROR << "InstallBackend::PerformRequest Response ended after " << thisRequest << " of "
+              << rangeLength << " bytes";
+    Raise(L"InstallBackend::PerformRequest Response ended before the range was complete");
+  }
   if (!cutShort) rangeOffset += ChunkSize;
   // Buffered bytes that cannot reach the disk (a full drive) must fail here,
   // not later as a damaged archive.

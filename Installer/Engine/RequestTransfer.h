@@ -20,7 +20,8 @@ constexpr std::uint32_t ChunkSize = 4194304;
 //
 // Returns 1 when the request is done and 0 when it stopped because *cancel
 // was set. Raises InstallException on every failure, among them a
-// Content-Length that does not fit totalSize and a write to file that fails.
+// Content-Length that does not fit totalSize, a body that ends before its
+// range (a dropped connection) and a write to file that fails.
 int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
                    std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
                    std::int32_t& totalSize, std::uint32_t& bytesReceived,

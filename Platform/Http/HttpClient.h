@@ -63,8 +63,8 @@ class IHttpClient {
                            int receiveMs) = 0;
   virtual bool GetProxyForUrl(HttpHandle session, const std::wstring& url,
                               const HttpAutoProxyOptions& options, HttpProxyInfo& result) = 0;
-  // Applies a discovered proxy to a session (WINHTTP_OPTION_PROXY).
-  virtual bool SetProxy(HttpHandle session, const HttpProxyInfo& proxy) = 0;
+  // Applies a discovered proxy to a session or a request (WINHTTP_OPTION_PROXY).
+  virtual bool SetProxy(HttpHandle handle, const HttpProxyInfo& proxy) = 0;
   virtual bool AddRequestHeaders(HttpHandle request, const std::wstring& headers,
                                  std::uint32_t flags) = 0;
   // Sends without extra headers or body.

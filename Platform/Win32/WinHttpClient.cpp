@@ -105,7 +105,7 @@ bool WinHttpClient::GetProxyForUrl(HttpHandle session, const std::wstring& url,
   return true;
 }
 
-bool WinHttpClient::SetProxy(HttpHandle session, const HttpProxyInfo& proxy) {
+bool WinHttpClient::SetProxy(HttpHandle handle, const HttpProxyInfo& proxy) {
   auto setOption = KORVANE_WINHTTP_ENTRY(WinHttpSetOption);
   if (!setOption) return false;
   std::wstring proxyList = proxy.proxy;
@@ -114,7 +114,7 @@ bool WinHttpClient::SetProxy(HttpHandle session, const HttpProxyInfo& proxy) {
   info.dwAccessType = proxy.accessType;
   info.lpszProxy = proxyList.empty() ? nullptr : &proxyList[0];
   info.lpszProxyBypass = bypassList.empty() ? nullptr : &bypassList[0];
-  return setOption(session, WINHTTP_OPTION_PROXY, &info, sizeof(info));
+  return setOption(handle, WINHTTP_OPTION_PROXY, &info, sizeof(info));
 }
 
 bool WinHttpClient::AddRequestHeaders(HttpHandle request, const std::wstring& headers,

@@ -21,7 +21,7 @@ class WinHttpClient final : public IHttpClient {
                    int receiveMs) override;
   bool GetProxyForUrl(HttpHandle session, const std::wstring& url,
                       const HttpAutoProxyOptions& options, HttpProxyInfo& result) override;
-  bool SetProxy(HttpHandle session, const HttpProxyInfo& proxy) override;
+  bool SetProxy(HttpHandle handle, const HttpProxyInfo& proxy) override;
   bool AddRequestHeaders(HttpHandle request, const std::wstring& headers,
                          std::uint32_t flags) override;
   bool SendRequest(HttpHandle request) override;

@@ -127,6 +127,18 @@ TEST_F(DownloadTest, TimeoutBeforeAnyBodyByteRaisesInsteadOfRepeatingTheRange) {
   EXPECT_EQ(http.sends, 2);
 }
 
+TEST_F(DownloadTest, BodyEndingBeforeItsRangeRaises) {
+  FakeHttpClient http(2 * MiB4);
+  http.timeoutRequest = 2;
+  http.timeoutAfterBytes = 1000;
+  http.cutEndsBody = true;
+  EXPECT_EQ(RunExpectingFailure(http),
+            L"InstallBackend::PerformRequest Response ended before the range was complete");
+  EXPECT_TRUE(log.Has("ERROR InstallBackend::PerformRequest Response ended after 1000 of 4194304 bytes"));
+  EXPECT_EQ(http.sends, 3);
+  EXPECT_EQ(http.OpenHandles(), 0u);
+}
+
 TEST_F(DownloadTest, CancelInBodyLoopReturnsArchivePathAndStops) {
   FakeHttpClient http(2 * MiB4);
   http.afterRead = [this](int reads) {

@@ -32,6 +32,10 @@ bool FakeHttpClient::SendRequest(Platform::HttpHandle request) {
 bool FakeHttpClient::QueryDataAvailable(Platform::HttpHandle request, std::uint32_t& available) {
   Check(request);
   if (m_request.index == timeoutRequest && m_request.delivered >= timeoutAfterBytes) {
+    if (cutEndsBody) {
+      available = 0;
+      return true;
+    }
     return Fail(Platform::HttpConstants::ErrorTimeout);
   }
   std::uint64_t left = m_request.end - m_request.next;

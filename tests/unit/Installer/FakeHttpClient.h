@@ -33,6 +33,8 @@ class FakeHttpClient final : public Platform::IHttpClient {
   // 0-based index (the probe is request 0).
   int timeoutRequest = -1;
   std::uint32_t timeoutAfterBytes = 0;
+  // Instead of the time-out, the body simply ends there (a dropped connection).
+  bool cutEndsBody = false;
   bool noContentLength = false;
   std::uint32_t contentLengthOverride = 0;
   // Called after every successful read, with the number of reads so far.
