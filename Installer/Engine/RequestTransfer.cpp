@@ -57,70 +57,105 @@ void ReportProgress(IInstallListener* listener, int& progressReports, std::int32
   ++progressReports;
 }
 
-// One response body into the archive. Returns false for a cancel. Bytes
-// beyond the requested range (a server that ignores Range and sends the whole
-// package each time) are not written, so the archive never outgrows the
-// package.
-bool CopyBody(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
-              std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
-              std::int32_t totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset,
-              std::uint32_t rangeLength) {
-  std::uint32_t thisRequest = 0;
-  bool cutShort = false;
-  std::vector<char> buffer;
+void RaiseWriteFailure() {
+  LOG_ERROR << "InstallBackend::PerformRequest Failed to write the archive";
+  Raise(L"InstallBackend::PerformRequest Failed to write the archive");
+}
+
+// One response body into the archive. Bytes beyond the requested range (a
+// server that ignores Range and sends the whole package each time) are not
+// written, so the archive never outgrows the package.
+class BodyCopy {
+ public:
+  BodyCopy(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
+           std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
+           std::int32_t totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset)
+      : m_listener(listener), m_progressReports(progressReports), m_cancel(cancel), m_file(file),
+        m_http(http), m_request(request), m_totalSize(totalSize),
+        m_bytesReceived(bytesReceived), m_rangeOffset(rangeOffset) {}
+
+  // False when it stopped for a cancel.
+  bool Run(std::uint32_t rangeLength);
+
+ private:
+  std::uint32_t Available();
+  void Append(std::uint32_t count);
+  void Finish(std::uint32_t rangeLength);
+
+  IInstallListener* m_listener;
+  int& m_progressReports;
+  const CancelFlag* m_cancel;
+  std::ostream& m_file;
+  Platform::IHttpClient& m_http;
+  Platform::HttpHandle m_request;
+  std::int32_t m_totalSize;
+  std::uint32_t& m_bytesReceived;
+  std::uint32_t& m_rangeOffset;
+
+  std::uint32_t m_thisRequest = 0;
+  bool m_cutShort = false;
+  std::vector<char> m_buffer;
+};
+
+bool BodyCopy::Run(std::uint32_t rangeLength) {
   for (;;) {
-    if (IsCancelled(cancel)) {
+    if (IsCancelled(m_cancel)) {
       LOG_INFO << "InstallBackend::PerformRequest Cancelled.";
       return false;
     }
-    std::uint32_t available = 0;
-    if (!http.QueryDataAvailable(request, available)) {
-      const std::uint32_t code = http.LastError();
-      // A time-out after some bytes keeps them; the next range starts right
-      // after them. One before any byte would repeat the same range forever.
-      if (code != Platform::HttpConstants::ErrorTimeout || thisRequest == 0) {
-        LOG_ERROR << "InstallBackend::PerformRequest WinHttpQueryDataAvailable error: " << code;
-        Raise(L"InstallBackend::PerformRequest WinHttpQueryDataAvailable failed");
-      }
-      rangeOffset += thisRequest;
-      cutShort = true;
-      available = 0;
-    }
-    const std::uint32_t wanted = std::min(available, rangeLength - thisRequest);
+    const std::uint32_t available = Available();
+    const std::uint32_t wanted = std::min(available, rangeLength - m_thisRequest);
     if (available > 0 && wanted == 0) break;
-    std::uint32_t read = 0;
-    if (wanted > 0) {
-      buffer.assign(static_cast<std::size_t>(wanted) + 1, 0);
-      if (!http.ReadData(request, buffer.data(), wanted, read)) {
-        LOG_ERROR << "InstallBackend::PerformRequest WinHttpReadData error: " << http.LastError();
-        Raise(L"InstallBackend::PerformRequest WinHttpReadData failed");
-      }
-      read = std::min(read, wanted);
-      if (!file.write(buffer.data(), read)) {
-        LOG_ERROR << "InstallBackend::PerformRequest Failed to write the archive";
-        Raise(L"InstallBackend::PerformRequest Failed to write the archive");
-      }
-    }
-    thisRequest += read;
-    bytesReceived += read;
-    ReportProgress(listener, progressReports, totalSize, bytesReceived);
+    Append(wanted);
+    ReportProgress(m_listener, m_progressReports, m_totalSize, m_bytesReceived);
     if (available == 0) break;
   }
+  Finish(rangeLength);
+  return true;
+}
+
+// The bytes that can be read now; 0 at the end of the body and after a
+// receive time-out, which keeps what arrived: the next range starts right
+// after it. A time-out before any byte would repeat the same range forever.
+std::uint32_t BodyCopy::Available() {
+  std::uint32_t available = 0;
+  if (m_http.QueryDataAvailable(m_request, available)) return available;
+  const std::uint32_t code = m_http.LastError();
+  if (code != Platform::HttpConstants::ErrorTimeout || m_thisRequest == 0) {
+    LOG_ERROR << "InstallBackend::PerformRequest WinHttpQueryDataAvailable error: " << code;
+    Raise(L"InstallBackend::PerformRequest WinHttpQueryDataAvailable failed");
+  }
+  m_rangeOffset += m_thisRequest;
+  m_cutShort = true;
+  return 0;
+}
+
+void BodyCopy::Append(std::uint32_t count) {
+  if (count == 0) return;
+  m_buffer.assign(static_cast<std::size_t>(count) + 1, 0);
+  std::uint32_t read = 0;
+  if (!m_http.ReadData(m_request, m_buffer.data(), count, read)) {
+    LOG_ERROR << "InstallBackend::PerformRequest WinHttpReadData error: " << m_http.LastError();
+    Raise(L"InstallBackend::PerformRequest WinHttpReadData failed");
+  }
+  read = std::min(read, count);
+  if (!m_file.write(m_buffer.data(), read)) RaiseWriteFailure();
+  m_thisRequest += read;
+  m_bytesReceived += read;
+}
+
+void BodyCopy::Finish(std::uint32_t rangeLength) {
   // A body that ends before its range without a time-out is a dropped
   // connection; taking it as complete would leave a hole in the archive.
-  if (!cutShort && totalSize > 0 && thisRequest < rangeLength) {
-    LOG_ERROR << "InstallBackend::PerformRequest Response ended after " << thisRequest << " of "
-              << rangeLength << " bytes";
+  if (!m_cutShort && m_totalSize > 0 && m_thisRequest < rangeLength) {
+    LOG_ERROR << "InstallBackend::PerformRequest Response ended after " << m_thisRequest
+              << " of " << rangeLength << " bytes";
     Raise(L"InstallBackend::PerformRequest Response ended before the range was complete");
   }
-  if (!cutShort) rangeOffset += ChunkSize;
+  if (!m_cutShort) m_rangeOffset += ChunkSize;
   // Buffered bytes that cannot reach the disk (a full drive) must fail here,
   // not later as a damaged archive.
-  if (!file.flush()) {
-    LOG_ERROR << "InstallBackend::PerformRequest Failed to write the archive";
-    Raise(L"InstallBackend::PerformRequest Failed to write the archive");
-  }
-  return true;
+  if (!m_file.flush()) RaiseWriteFailure();
 }
 
 }  // namespace
@@ -152,10 +187,9 @@ int PerformRequest(IInstallListener* listener, int& progressReports, const Cance
     totalSize = ReadPackageSize(http, request);
     return 1;
   }
-  return CopyBody(listener, progressReports, cancel, file, http, request, totalSize,
-                  bytesReceived, rangeOffset, rangeLength)
-             ? 1
-             : 0;
+  BodyCopy body(listener, progressReports, cancel, file, http, request, totalSize, bytesReceived,
+                rangeOffset);
+  return body.Run(rangeLength) ? 1 : 0;
 }
 
 }  // namespace InstallBackend

@@ -1,5 +1,6 @@
 #include "Platform/Win32/WinHttpClient.h"
 
+#include <winsock2.h>
 #include <windows.h>
 #include <winhttp.h>
 
@@ -150,7 +151,13 @@ bool WinHttpClient::QueryDataAvailable(HttpHandle request, std::uint32_t& availa
   auto query = KORVANE_WINHTTP_ENTRY(WinHttpQueryDataAvailable);
   if (!query) return false;
   DWORD count = 0;
-  if (!query(request, &count)) return false;
+  if (!query(request, &count)) {
+    // A receive time-out is 12002; some WinHTTP implementations hand on the
+    // socket's own code instead, which would turn a resumable time-out into
+    // a failed download.
+    if (::GetLastError() == WSAETIMEDOUT) ::SetLastError(ERROR_WINHTTP_TIMEOUT);
+    return false;
+  }
   available = count;
   return true;
 }
