@@ -87,8 +87,8 @@ def test_certificate_from_untrusted_ca_fails_and_keeps_nothing(machine, package,
     run = run_probe(machine)
     assert run.exit_code == 3
     assert run.outcome["raised"] == "WinHttpSendRequest failed"
-    errors = [m for m in run.messages if m.startswith("ERROR WinHttpSendRequest error: ")]
-    assert errors and int(errors[0].rsplit(" ", 1)[1]) in (12157, 12175), run.messages
+    # 12157: the secure channel could not be set up with a certificate nobody vouches for.
+    assert "ERROR WinHttpSendRequest error: 12157" in run.messages
     assert run.archive.read_bytes() == b""
 
 
