@@ -111,6 +111,46 @@ def wait_wineserver(prefix, timeout=60):
         stop_wineserver(prefix)
 
 
+INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
+# Flags of the per-user connection settings blob.
+PROXY_TYPE_DIRECT, PROXY_TYPE_PROXY, PROXY_TYPE_AUTO_PROXY_URL, PROXY_TYPE_AUTO_DETECT = 1, 2, 4, 8
+
+
+def connection_settings_blob(proxy="", bypass="", auto_config_url="", auto_detect=False):
+    """The DefaultConnectionSettings value that WinHttpGetIEProxyConfigForCurrentUser reads."""
+    import struct
+    flags = PROXY_TYPE_DIRECT
+    if proxy:
+        flags |= PROXY_TYPE_PROXY
+    if auto_config_url:
+        flags |= PROXY_TYPE_AUTO_PROXY_URL
+    if auto_detect:
+        flags |= PROXY_TYPE_AUTO_DETECT
+    blob = struct.pack("<III", 0x46, 1, flags)
+    for text in (proxy, bypass, auto_config_url):
+        data = text.encode("ascii")
+        blob += struct.pack("<I", len(data)) + data
+    return blob + bytes(32)
+
+
+def set_proxy_settings(prefix, proxy="", bypass="", auto_config_url="", auto_detect=False):
+    """Writes the user's proxy settings into a prefix, as Internet Options would."""
+    blob = connection_settings_blob(proxy, bypass, auto_config_url, auto_detect)
+    commands = [
+        ["add", INTERNET_SETTINGS + r"\Connections", "/v", "DefaultConnectionSettings",
+         "/t", "REG_BINARY", "/d", blob.hex(), "/f"],
+        ["add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "1" if proxy else "0", "/f"],
+    ]
+    for name, value in (("ProxyServer", proxy), ("ProxyOverride", bypass), ("AutoConfigURL", auto_config_url)):
+        if value:
+            commands.append(["add", INTERNET_SETTINGS, "/v", name, "/t", "REG_SZ", "/d", value, "/f"])
+    env = wine_env(prefix)
+    for command in commands:
+        subprocess.run(["wine", "reg"] + command, env=env, check=True, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_wineserver(prefix)
+
+
 class VirtualScreen:
     """An Xvfb display for the lifetime of the object."""
 

@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "Installer/Engine/InstallListener.h"
+#include "Platform/Http/HttpClient.h"
+
+namespace InstallBackend {
+
+// The package's path on the download server.
+extern const wchar_t* const PackagePath;
+// The archive's file name in the download folder.
+extern const wchar_t* const ArchiveFileName;
+
+struct DownloadEndpoint {
+  std::wstring host;
+  std::uint16_t port;
+};
+
+// Fetches the package into workFolder + "Korvane.zip" (workFolder ends with a
+// backslash): a size probe, then one Range request of up to 4 MiB per cycle,
+// each cycle with a session, connection and request of its own. Every request
+// is tried with the user's proxy settings and, when that attempt cannot be
+// set up, through a proxy found by discovery; proxyOnly (the install's
+// retries) skips the first attempt. Sends Downloading and then progress to
+// listener (which may be null); stops at the next check once *cancel is set.
+//
+// Returns the archive path when the last chunk has arrived and also after a
+// cancel (the archive is then incomplete). Raises InstallException with the
+// failure's text otherwise; the archive file is left on disk in every case
+// and the caller deletes it.
+std::wstring Download(const std::wstring& workFolder, IInstallListener* listener,
+                      const CancelFlag* cancel, bool proxyOnly);
+
+// The same with the HTTP operations and the server given by the caller.
+std::wstring Download(Platform::IHttpClient& http, const DownloadEndpoint& endpoint,
+                      const std::wstring& workFolder, IInstallListener* listener,
+                      const CancelFlag* cancel, bool proxyOnly);
+
+}  // namespace InstallBackend

@@ -1,0 +1,195 @@
+#include "Installer/Engine/RequestTransfer.h"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "Installer/Engine/InstallException.h"
+#include "Installer/Log/Log.h"
+
+namespace InstallBackend {
+namespace {
+
+bool IsCancelled(const CancelFlag* cancel) { return cancel && cancel->load(); }
+
+[[noreturn]] void Raise(const wchar_t* message) { throw InstallException(message); }
+
+void AddRangeHeader(Platform::IHttpClient& http, Platform::HttpHandle request,
+                    std::int32_t totalSize, std::uint32_t rangeOffset) {
+  const std::uint32_t last = static_cast<std::uint32_t>(totalSize) - 1;
+  const std::uint32_t end = std::min(rangeOffset + (ChunkSize - 1), last);
+  const std::wstring header =
+      L"Range: bytes=" + std::to_wstring(rangeOffset) + L"-" + std::to_wstring(end);
+  LOG_INFO << "InstallBackend::PerformRequest Headers: " << LogText(header);
+  if (!http.AddRequestHeaders(request, header, Platform::HttpConstants::AddRequestFlagAdd)) {
+    LOG_ERROR << "InstallBackend::PerformRequest WinHttpAddRequestHeaders error: "
+              << http.LastError();
+    Raise(L"InstallBackend::PerformRequest WinHttpAddRequestHeaders failed");
+  }
+}
+
+// A size of 2 GiB or more would turn negative in the signed counter and make
+// the download cycle without end, so it is refused.
+std::int32_t ReadPackageSize(Platform::IHttpClient& http, Platform::HttpHandle request) {
+  std::uint32_t length = 0;
+  if (!http.QueryContentLength(request, length)) {
+    const std::uint32_t code = http.LastError();
+    LOG_ERROR << "InstallBackend::PerformRequest WinHttpQueryHeaders error: " << code;
+    throw InstallException(L"InstallBackend::PerformRequest WinHttpQueryHeaders failed: " +
+                           std::to_wstring(code));
+  }
+  if (length > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
+    LOG_ERROR << "InstallBackend::PerformRequest Content-Length out of range: " << length;
+    Raise(L"InstallBackend::PerformRequest Content-Length out of range");
+  }
+  return static_cast<std::int32_t>(length);
+}
+
+void ReportProgress(IInstallListener* listener, int& progressReports, std::int32_t totalSize,
+                    std::uint32_t bytesReceived) {
+  if (!listener) return;
+  float fraction = 0.1f;
+  if (progressReports > 1 && totalSize > 0) {
+    fraction = 0.1f + 0.9f * static_cast<float>(bytesReceived) / static_cast<float>(totalSize);
+  }
+  listener->OnProgress(std::min(fraction, 1.0f));
+  ++progressReports;
+}
+
+void RaiseWriteFailure() {
+  LOG_ERROR << "InstallBackend::PerformRequest Failed to write the archive";
+  Raise(L"InstallBackend::PerformRequest Failed to write the archive");
+}
+
+// One response body into the archive. Bytes beyond the requested range (a
+// server that ignores Range and sends the whole package each time) are not
+// written, so the archive never outgrows the package.
+class BodyCopy {
+ public:
+  BodyCopy(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
+           std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
+           std::int32_t totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset)
+      : m_listener(listener), m_progressReports(progressReports), m_cancel(cancel), m_file(file),
+        m_http(http), m_request(request), m_totalSize(totalSize),
+        m_bytesReceived(bytesReceived), m_rangeOffset(rangeOffset) {}
+
+  // False when it stopped for a cancel.
+  bool Run(std::uint32_t rangeLength);
+
+ private:
+  std::uint32_t Available();
+  void Append(std::uint32_t count);
+  void Finish(std::uint32_t rangeLength);
+
+  IInstallListener* m_listener;
+  int& m_progressReports;
+  const CancelFlag* m_cancel;
+  std::ostream& m_file;
+  Platform::IHttpClient& m_http;
+  Platform::HttpHandle m_request;
+  std::int32_t m_totalSize;
+  std::uint32_t& m_bytesReceived;
+  std::uint32_t& m_rangeOffset;
+
+  std::uint32_t m_thisRequest = 0;
+  bool m_cutShort = false;
+  std::vector<char> m_buffer;
+};
+
+bool BodyCopy::Run(std::uint32_t rangeLength) {
+  for (;;) {
+    if (IsCancelled(m_cancel)) {
+      LOG_INFO << "InstallBackend::PerformRequest Cancelled.";
+      return false;
+    }
+    const std::uint32_t available = Available();
+    const std::uint32_t wanted = std::min(available, rangeLength - m_thisRequest);
+    if (available > 0 && wanted == 0) break;
+    Append(wanted);
+    ReportProgress(m_listener, m_progressReports, m_totalSize, m_bytesReceived);
+    if (available == 0) break;
+  }
+  Finish(rangeLength);
+  return true;
+}
+
+// The bytes that can be read now; 0 at the end of the body and after a
+// receive time-out, which keeps what arrived: the next range starts right
+// after it. A time-out before any byte would repeat the same range forever.
+std::uint32_t BodyCopy::Available() {
+  std::uint32_t available = 0;
+  if (m_http.QueryDataAvailable(m_request, available)) return available;
+  const std::uint32_t code = m_http.LastError();
+  if (code != Platform::HttpConstants::ErrorTimeout || m_thisRequest == 0) {
+    LOG_ERROR << "InstallBackend::PerformRequest WinHttpQueryDataAvailable error: " << code;
+    Raise(L"InstallBackend::PerformRequest WinHttpQueryDataAvailable failed");
+  }
+  m_rangeOffset += m_thisRequest;
+  m_cutShort = true;
+  return 0;
+}
+
+void BodyCopy::Append(std::uint32_t count) {
+  if (count == 0) return;
+  m_buffer.assign(static_cast<std::size_t>(count) + 1, 0);
+  std::uint32_t read = 0;
+  if (!m_http.ReadData(m_request, m_buffer.data(), count, read)) {
+    LOG_ERROR << "InstallBackend::PerformRequest WinHttpReadData error: " << m_http.LastError();
+    Raise(L"InstallBackend::PerformRequest WinHttpReadData failed");
+  }
+  read = std::min(read, count);
+  if (!m_file.write(m_buffer.data(), read)) RaiseWriteFailure();
+  m_thisRequest += read;
+  m_bytesReceived += read;
+}
+
+void BodyCopy::Finish(std::uint32_t rangeLength) {
+  // A body that ends before its range without a time-out is a dropped
+  // connection; taking it as complete would leave a hole in the archive.
+  if (!m_cutShort && m_totalSize > 0 && m_thisRequest < rangeLength) {
+    LOG_ERROR << "InstallBackend::PerformRequest Response ended after " << m_thisRequest
+              << " of " << rangeLength << " bytes";
+    Raise(L"InstallBackend::PerformRequest Response ended before the range was complete");
+  }
+  if (!m_cutShort) m_rangeOffset += ChunkSize;
+  // Buffered bytes that cannot reach the disk (a full drive) must fail here,
+  // not later as a damaged archive.
+  if (!m_file.flush()) RaiseWriteFailure();
+}
+
+}  // namespace
+
+int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
+                   std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
+                   std::int32_t& totalSize, std::uint32_t& bytesReceived,
+                   std::uint32_t& rangeOffset) {
+  std::uint32_t rangeLength = std::numeric_limits<std::uint32_t>::max();
+  if (totalSize > 0) {
+    AddRangeHeader(http, request, totalSize, rangeOffset);
+    const std::uint32_t last = static_cast<std::uint32_t>(totalSize) - 1;
+    rangeLength = std::min(rangeOffset + (ChunkSize - 1), last) - rangeOffset + 1;
+  } else if (listener) {
+    listener->OnProgress(0.1f);
+  }
+
+  LOG_INFO << "InstallBackend::PerformRequest Sending HTTP Request...";
+  if (!http.SendRequest(request)) {
+    LOG_ERROR << "WinHttpSendRequest error: " << http.LastError();
+    Raise(L"WinHttpSendRequest failed");
+  }
+  if (!http.ReceiveResponse(request)) {
+    LOG_ERROR << "InstallBackend::PerformRequest WinHttpReceiveResponse error: "
+              << http.LastError();
+    Raise(L"InstallBackend::PerformRequest WinHttpReceiveResponse failed");
+  }
+  if (totalSize == -1) {
+    totalSize = ReadPackageSize(http, request);
+    return 1;
+  }
+  BodyCopy body(listener, progressReports, cancel, file, http, request, totalSize, bytesReceived,
+                rangeOffset);
+  return body.Run(rangeLength) ? 1 : 0;
+}
+
+}  // namespace InstallBackend

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <ostream>
+
+#include "Installer/Engine/InstallListener.h"
+#include "Platform/Http/HttpClient.h"
+
+namespace InstallBackend {
+
+// The length of one Range request and the step of the range offset.
+constexpr std::uint32_t ChunkSize = 4194304;
+
+// Carries out one prepared request of a package download. With totalSize -1
+// it is the size probe: it stores the Content-Length in totalSize and reads
+// no body. Otherwise it asks for the next range (at most ChunkSize bytes from
+// rangeOffset) and appends the body to file, reporting progress to listener
+// (which may be null). A receive time-out (12002) ends the range early and
+// leaves rangeOffset at the first byte not received, so the next request
+// resumes there. The counters belong to the whole download call.
+//
+// Returns 1 when the request is done and 0 when it stopped because *cancel
+// was set. Raises InstallException on every failure, among them a
+// Content-Length that does not fit totalSize, a body that ends before its
+// range (a dropped connection) and a write to file that fails.
+int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
+                   std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
+                   std::int32_t& totalSize, std::uint32_t& bytesReceived,
+                   std::uint32_t& rangeOffset);
+
+}  // namespace InstallBackend

@@ -1,0 +1,340 @@
+#include "Installer/Engine/Download.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "FakeHttpClient.h"
+#include "Installer/Engine/InstallException.h"
+#include "LogCapture.h"
+#include "Platform/Text/TextConversion.h"
+#include "RecordingListener.h"
+
+namespace {
+
+using KorvaneTest::FakeHttpClient;
+using KorvaneTest::LogCapture;
+using KorvaneTest::RecordingListener;
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t MiB4 = 4194304;
+const char* const ProxyLabel = "INFO InstallBackend::Download WinHttpGetIEProxyConfigForCurrentUser ieProxyConfig.";
+const char* const DiscoveredLabel = "INFO InstallBackend::Download WinHttpGetProxyForUrl autoProxyInfo.";
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    m_folder = fs::temp_directory_path() / (std::string("korvane-download-") + info->name());
+    fs::remove_all(m_folder);
+    fs::create_directories(m_folder);
+  }
+  void TearDown() override { fs::remove_all(m_folder); }
+
+  std::wstring WorkFolder() const { return Platform::Utf8ToUtf16(m_folder.string() + "/"); }
+  fs::path Archive() const { return m_folder / "Korvane.zip"; }
+
+  std::wstring Run(FakeHttpClient& http, bool proxyOnly = false) {
+    return InstallBackend::Download(http, {L"localhost", 8443}, WorkFolder(), &listener, &cancel,
+                                    proxyOnly);
+  }
+  std::wstring RunExpectingFailure(FakeHttpClient& http, bool proxyOnly = false) {
+    try {
+      Run(http, proxyOnly);
+    } catch (const InstallBackend::InstallException& e) {
+      return e.Message();
+    }
+    ADD_FAILURE() << "the download did not raise";
+    return L"";
+  }
+  // True when the archive holds exactly the first size bytes of the package.
+  bool ArchiveIsPackage(std::uint32_t size) const {
+    std::ifstream in(Archive(), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() != size) return false;
+    for (std::uint32_t i = 0; i < size; ++i) {
+      if (bytes[i] != KorvaneTest::PackageByte(i)) return false;
+    }
+    return true;
+  }
+
+  fs::path m_folder;
+  RecordingListener listener;
+  CancelFlag cancel{false};
+  LogCapture log;
+};
+
+std::wstring Range(std::uint64_t first, std::uint64_t last) {
+  return L"Range: bytes=" + std::to_wstring(first) + L"-" + std::to_wstring(last);
+}
+
+TEST_F(DownloadTest, RangeRequestsStopAtLastByte) {
+  struct Case {
+    std::uint32_t size;
+    std::vector<std::wstring> headers;
+  };
+  const Case cases[] = {
+      {MiB4, {L"", Range(0, MiB4 - 1)}},
+      {MiB4 + 1, {L"", Range(0, MiB4 - 1), Range(MiB4, MiB4)}},
+      {3 * MiB4 + 17, {L"", Range(0, MiB4 - 1), Range(MiB4, 2 * MiB4 - 1),
+                       Range(2 * MiB4, 3 * MiB4 - 1), Range(3 * MiB4, 3 * MiB4 + 16)}},
+  };
+  for (const Case& c : cases) {
+    FakeHttpClient http(c.size);
+    EXPECT_EQ(Run(http), WorkFolder() + L"Korvane.zip");
+    EXPECT_EQ(http.rangeHeaders, c.headers) << c.size;
+    EXPECT_TRUE(ArchiveIsPackage(c.size)) << c.size;
+    EXPECT_EQ(http.OpenHandles(), 0u);
+    // Every request in a session, connection and request of its own.
+    EXPECT_EQ(http.opens.size(), c.headers.size());
+    EXPECT_EQ(http.ports.size(), c.headers.size());
+  }
+}
+
+TEST_F(DownloadTest, RequestsCarryTheFixedEndpointFlagsAndTimeouts) {
+  FakeHttpClient http(10);
+  Run(http);
+  EXPECT_EQ(http.Agent(), L"Korvane");
+  EXPECT_EQ(http.Host(), L"localhost");
+  EXPECT_EQ(http.Verb(), L"GET");
+  EXPECT_EQ(http.paths.back(), L"/SW_UPDATE/KV_MERIDEL/Korvane.zip");
+  EXPECT_EQ(http.ports.back(), 8443);
+  EXPECT_EQ(http.requestFlags.back(), 0x800100u);
+  EXPECT_EQ(http.timeouts.back(), (std::vector<int>{0, 60000, 60000, 60000}));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::PerformRequest Headers: Range: bytes=0-9"));
+}
+
+TEST_F(DownloadTest, TimeoutMidChunkResumesAtFirstByteNotReceived) {
+  FakeHttpClient http(2 * MiB4);
+  http.timeoutRequest = 1;
+  http.timeoutAfterBytes = 1000000;
+  Run(http);
+  EXPECT_EQ(http.rangeHeaders,
+            (std::vector<std::wstring>{L"", Range(0, MiB4 - 1), Range(1000000, 1000000 + MiB4 - 1),
+                                       Range(1000000 + MiB4, 2 * MiB4 - 1)}));
+  EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
+}
+
+TEST_F(DownloadTest, TimeoutBeforeAnyBodyByteRaisesInsteadOfRepeatingTheRange) {
+  FakeHttpClient http(MiB4);
+  http.timeoutRequest = 1;
+  http.timeoutAfterBytes = 0;
+  EXPECT_EQ(RunExpectingFailure(http), L"InstallBackend::PerformRequest WinHttpQueryDataAvailable failed");
+  EXPECT_TRUE(log.Has("ERROR InstallBackend::PerformRequest WinHttpQueryDataAvailable error: 12002"));
+  EXPECT_EQ(http.sends, 2);
+}
+
+TEST_F(DownloadTest, BodyEndingBeforeItsRangeRaises) {
+  FakeHttpClient http(2 * MiB4);
+  http.timeoutRequest = 2;
+  http.timeoutAfterBytes = 1000;
+  http.cutEndsBody = true;
+  EXPECT_EQ(RunExpectingFailure(http),
+            L"InstallBackend::PerformRequest Response ended before the range was complete");
+  EXPECT_TRUE(log.Has("ERROR InstallBackend::PerformRequest Response ended after 1000 of 4194304 bytes"));
+  EXPECT_EQ(http.sends, 3);
+  EXPECT_EQ(http.OpenHandles(), 0u);
+}
+
+TEST_F(DownloadTest, CancelInBodyLoopReturnsArchivePathAndStops) {
+  FakeHttpClient http(2 * MiB4);
+  http.afterRead = [this](int reads) {
+    if (reads == 3) cancel = true;
+  };
+  EXPECT_EQ(Run(http), WorkFolder() + L"Korvane.zip");
+  EXPECT_EQ(http.sends, 2);
+  const int cancelled = log.Find("INFO InstallBackend::PerformRequest Cancelled.");
+  ASSERT_GE(cancelled, 0);
+  EXPECT_EQ(log.Find("ERROR InstallBackend::Download PerformRequest error: 0", cancelled), cancelled + 1);
+  EXPECT_EQ(log.Find("INFO InstallBackend::Download Canceled", cancelled), cancelled + 2);
+  EXPECT_EQ(log.lines().back(), "INFO InstallBackend::Download Canceled");
+  EXPECT_TRUE(ArchiveIsPackage(3 * 65536));
+  EXPECT_EQ(http.OpenHandles(), 0u);
+}
+
+TEST_F(DownloadTest, ProgressStartsAtOneTenthThenFollowsTheBytes) {
+  FakeHttpClient http(MiB4 + 4);
+  http.pieceSize = MiB4 / 4;
+  Run(http);
+  EXPECT_EQ(listener.statuses, std::vector<int>{Downloading});
+  // Probe, then four pieces and the end of the first chunk, then one piece
+  // and the end of the second.
+  ASSERT_EQ(listener.fractions.size(), 1u + 5u + 2u);
+  EXPECT_FLOAT_EQ(listener.fractions[0], 0.1f);
+  EXPECT_FLOAT_EQ(listener.fractions[1], 0.1f);
+  EXPECT_FLOAT_EQ(listener.fractions[2], 0.1f);
+  EXPECT_FLOAT_EQ(listener.fractions[3], 0.1f + 0.9f * (3.0f * MiB4 / 4) / (MiB4 + 4));
+  EXPECT_FLOAT_EQ(listener.fractions.back(), 1.0f);
+  EXPECT_EQ(listener.codesStored, 0);
+}
+
+TEST_F(DownloadTest, NullListenerGetsNoCall) {
+  FakeHttpClient http(MiB4 + 1);
+  InstallBackend::Download(http, {L"localhost", 8443}, WorkFolder(), nullptr, &cancel, false);
+  EXPECT_TRUE(ArchiveIsPackage(MiB4 + 1));
+  EXPECT_TRUE(listener.statuses.empty());
+}
+
+TEST_F(DownloadTest, EmptyPackageMakesNoChunkRequest) {
+  FakeHttpClient http(0);
+  Run(http);
+  EXPECT_EQ(http.rangeHeaders, std::vector<std::wstring>{L""});
+  EXPECT_TRUE(ArchiveIsPackage(0));
+}
+
+TEST_F(DownloadTest, ProxySettingsChooseAccessTypeAndDiscovery) {
+  struct Case {
+    const char* name;
+    bool readable;
+    Platform::HttpProxySettings settings;
+    std::uint32_t accessType;
+    std::wstring proxy, bypass;
+    bool discovery;
+    std::uint32_t flags, detectFlags;
+    std::string summary;
+  };
+  const Case cases[] = {
+      {"unreadable", false, {}, 0, L"", L"", true, 1, 3, "AutoDetect Proxy Url not Specified"},
+      {"auto-detect", true, {true, L"", L"", L""}, 0, L"", L"", true, 1, 3,
+       "AutoDetect Proxy Url not Specified"},
+      {"script", true, {false, L"http://127.0.0.1:8443/proxy.pac", L"", L""}, 1, L"", L"", true, 2, 0,
+       "AutoDetect Proxy Url Specified"},
+      {"named", true, {false, L"", L"127.0.0.1:3128", L"*.local;<local>"}, 3, L"127.0.0.1:3128",
+       L"*.local;<local>", false, 0, 0, "not AutoDetect Proxy Url not Specified"},
+      {"nothing", true, {}, 1, L"", L"", false, 0, 0, "not AutoDetect Proxy Url not Specified"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogCapture caseLog;
+    FakeHttpClient http(10);
+    http.proxyConfigReadable = c.readable;
+    http.proxySettings = c.settings;
+    http.connectFails = [](int index) { return index == 0; };  // send the probe to discovery
+    if (c.discovery) {
+      Run(http);
+    } else {
+      EXPECT_EQ(RunExpectingFailure(http), L"InstallBackend::Download Sending WinHttpRequest failed");
+    }
+    ASSERT_FALSE(http.opens.empty());
+    EXPECT_EQ(http.opens[0].accessType, c.accessType);
+    EXPECT_EQ(http.opens[0].proxy, c.proxy);
+    EXPECT_EQ(http.opens[0].bypass, c.bypass);
+    EXPECT_TRUE(caseLog.Has("INFO InstallBackend::Download " + c.summary));
+    EXPECT_TRUE(caseLog.Has("ERROR InstallBackend::Download WinHttpConnect error: 12029"));
+    EXPECT_TRUE(caseLog.Has("INFO InstallBackend::Download direct http request failed, checking for proxy..."));
+    if (c.readable) {
+      EXPECT_TRUE(caseLog.Has(ProxyLabel + std::string("fAutoDetect ") + (c.settings.autoDetect ? "1" : "0")));
+      EXPECT_TRUE(caseLog.Has(ProxyLabel + std::string("lpszAutoConfigUrl ") + Platform::Utf16ToUtf8(c.settings.autoConfigUrl)));
+      EXPECT_TRUE(caseLog.Has(ProxyLabel + std::string("lpszProxy ") + Platform::Utf16ToUtf8(c.settings.proxy)));
+      EXPECT_TRUE(caseLog.Has(ProxyLabel + std::string("lpszProxyBypass ") + Platform::Utf16ToUtf8(c.settings.proxyBypass)));
+    } else {
+      EXPECT_TRUE(caseLog.Has("ERROR InstallBackend::Download WinHttpGetIEProxyConfigForCurrentUser error: 12180"));
+    }
+    ASSERT_EQ(http.discoveries.size(), c.discovery ? 1u : 0u);
+    if (c.discovery) {
+      EXPECT_EQ(http.discoveries[0].flags, c.flags);
+      EXPECT_EQ(http.discoveries[0].autoDetectFlags, c.detectFlags);
+      EXPECT_EQ(http.discoveries[0].autoConfigUrl, c.settings.autoConfigUrl);
+      EXPECT_TRUE(http.discoveries[0].autoLogonIfChallenged);
+      EXPECT_EQ(http.discoveryUrls[0], L"https://localhost:8443/SW_UPDATE/KV_MERIDEL/Korvane.zip");
+      EXPECT_TRUE(ArchiveIsPackage(10));
+    }
+  }
+}
+
+TEST_F(DownloadTest, FailedDiscoveryEndsInSendingFailed) {
+  FakeHttpClient http(10);
+  http.proxySettings.autoDetect = true;
+  http.connectFails = [](int) { return true; };
+  http.discoveryFails = true;
+  EXPECT_EQ(RunExpectingFailure(http), L"InstallBackend::Download Sending WinHttpRequest failed");
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download auto detecting proxy for "
+                      "https://localhost:8443/SW_UPDATE/KV_MERIDEL/Korvane.zip..."));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download auto detecting proxy result: 0"));
+  EXPECT_TRUE(log.Has("ERROR InstallBackend::Download WinHttpGetProxyForUrl LastError 12180"));
+  EXPECT_TRUE(http.appliedProxies.empty());
+  EXPECT_EQ(http.OpenHandles(), 0u);
+}
+
+TEST_F(DownloadTest, DiscoveryRunsOnceAndIsAppliedInEveryCycle) {
+  FakeHttpClient http(2 * MiB4 + 1);
+  http.proxySettings.autoDetect = true;
+  http.connectFails = [](int index) { return index % 2 == 0; };  // every direct attempt
+  Run(http);
+  EXPECT_EQ(http.discoveries.size(), 1u);
+  ASSERT_EQ(http.appliedProxies.size(), 4u);  // probe and three chunks
+  for (const auto& applied : http.appliedProxies) {
+    EXPECT_EQ(applied.accessType, 3u);
+    EXPECT_EQ(applied.proxy, L"proxy.example:8080");
+    EXPECT_EQ(applied.proxyBypass, L"<local>");
+  }
+  EXPECT_EQ(log.Count(DiscoveredLabel + std::string("dwAccessType 3")), 4);
+  EXPECT_EQ(log.Count(DiscoveredLabel + std::string("lpszProxy proxy.example:8080")), 4);
+  EXPECT_EQ(log.Count(DiscoveredLabel + std::string("lpszProxyBypass <local>")), 4);
+  EXPECT_EQ(log.Count("INFO HttpContentReader::Download Auto detecting proxy: ok. https request with applied proxy..."), 4);
+  EXPECT_EQ(log.lines().back(), "INFO InstallBackend::Download Freeing resources after getting auto proxy call...");
+  EXPECT_TRUE(ArchiveIsPackage(2 * MiB4 + 1));
+}
+
+TEST_F(DownloadTest, ProxyOnlySkipsDirectAttempt) {
+  FakeHttpClient http(10);
+  http.proxySettings.autoDetect = true;
+  Run(http, true);
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download checking for proxy..."));
+  EXPECT_FALSE(log.Has("INFO InstallBackend::Download direct request..."));
+  EXPECT_EQ(http.appliedProxies.size(), 2u);
+  EXPECT_TRUE(ArchiveIsPackage(10));
+
+  FakeHttpClient noAuto(10);
+  EXPECT_EQ(RunExpectingFailure(noAuto, true), L"InstallBackend::Download Sending WinHttpRequest failed");
+  EXPECT_EQ(noAuto.sends, 0);
+}
+
+TEST_F(DownloadTest, CancelWhileProxyOnlyFindsNoProxyReturnsNormally) {
+  FakeHttpClient http(10);
+  cancel = true;
+  EXPECT_EQ(Run(http, true), WorkFolder() + L"Korvane.zip");
+  EXPECT_EQ(log.lines().back(), "INFO InstallBackend::Download Canceled");
+}
+
+TEST_F(DownloadTest, SessionThatCannotBeOpenedRaises) {
+  FakeHttpClient http(10);
+  http.openFails = true;
+  EXPECT_EQ(RunExpectingFailure(http), L"InstallBackend::Download WinHttpOpen failed");
+  EXPECT_TRUE(log.Has("ERROR InstallBackend::Download WinHttpOpen error: 12019"));
+  EXPECT_EQ(listener.statuses, std::vector<int>{Downloading});
+}
+
+TEST_F(DownloadTest, ArchiveThatCannotBeCreatedRaises) {
+  FakeHttpClient http(10);
+  fs::create_directories(Archive());  // a folder where the file should go
+  EXPECT_EQ(RunExpectingFailure(http), L"InstallBackend::Download Failed to create a temp file");
+  EXPECT_EQ(http.sends, 0);
+}
+
+TEST_F(DownloadTest, ProbeWithoutUsableSizeRaises) {
+  FakeHttpClient missing(10);
+  missing.noContentLength = true;
+  EXPECT_EQ(RunExpectingFailure(missing), L"InstallBackend::PerformRequest WinHttpQueryHeaders failed: 12150");
+  EXPECT_TRUE(log.Has("ERROR InstallBackend::PerformRequest WinHttpQueryHeaders error: 12150"));
+
+  // 2 GiB does not fit the signed size; it must not set the cycles loose.
+  FakeHttpClient huge(10);
+  huge.contentLengthOverride = 0x80000000u;
+  EXPECT_EQ(RunExpectingFailure(huge), L"InstallBackend::PerformRequest Content-Length out of range");
+  EXPECT_EQ(huge.sends, 1);
+}
+
+TEST_F(DownloadTest, ServerIgnoringRangeCannotGrowArchivePastPackage) {
+  FakeHttpClient http(MiB4 + 100);
+  http.rangeIgnored = true;
+  Run(http);
+  EXPECT_EQ(fs::file_size(Archive()), MiB4 + 100u);
+  for (float fraction : listener.fractions) EXPECT_LE(fraction, 1.0f);
+  EXPECT_EQ(http.sends, 3);
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+#!/usr/bin/env python3
+"""The local HTTPS package server for the demo, the tests and the benchmark.
+
+Serves one file at /SW_UPDATE/KV_MERIDEL/Korvane.zip with Content-Length and
+Range (206 with Content-Range), and a proxy auto-config script at /proxy.pac.
+Listens on 127.0.0.1 only. Every request is logged, one line each, as
+"GET <path> range=<Range header or ->", to --log (or stderr).
+
+Faults (--fault), to see how the installer copes with a bad server:
+  no-content-length  answers without a Content-Length (the body ends at close)
+  not-found          answers every request with a 404 error page
+  ignore-range       answers every request with the whole file, status 200
+  drop               sends half of the first range, then drops the connection
+  stall              sends half of the first range, then waits --stall-seconds
+                     (longer than the installer's 60 s receive time-out)
+                     before it drops that connection; later requests are served
+
+Prints "ready <port>" on stdout once it accepts connections.
+"""
+import argparse
+import http.server
+import os
+import re
+import ssl
+import sys
+import threading
+import time
+import urllib.parse
+
+PACKAGE_PATH = "/SW_UPDATE/KV_MERIDEL/Korvane.zip"
+PAC_PATH = "/proxy.pac"
+DEFAULT_CA_DIR = "/var/lib/korvane-test-ca"
+RANGE_PATTERN = re.compile(r"^bytes=(\d+)-(\d*)$")
+COPY_BLOCK = 256 * 1024
+NOT_FOUND_PAGE = (b"<html><head><title>404 Not Found</title></head>"
+                  b"<body><h1>Not Found</h1></body></html>\n")
+
+
+class PackageHandler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "KorvanePackageServer/1"
+
+    def log_message(self, fmt, *args):  # the request log replaces the default one
+        pass
+
+    def log_request_line(self):
+        self.server.log_line("%s %s range=%s" % (self.command, self.path, self.headers.get("Range", "-")))
+
+    def target_path(self):
+        """The path of the request target; a proxy client may send the absolute form."""
+        return urllib.parse.urlsplit(self.path).path if "://" in self.path else self.path
+
+    def do_GET(self):
+        self.log_request_line()
+        try:
+            path = self.target_path()
+            if path == PAC_PATH and self.server.pac_proxy:
+                return self.send_pac()
+            if self.server.fault == "not-found" or path != PACKAGE_PATH:
+                return self.send_bytes(404, NOT_FOUND_PAGE, "text/html")
+            self.send_package()
+        except (BrokenPipeError, ConnectionResetError, ssl.SSLError):
+            self.close_connection = True
+
+    def send_pac(self):
+        script = ('function FindProxyForURL(url, host) { return "PROXY %s"; }\n'
+                  % self.server.pac_proxy).encode("ascii")
+        self.send_bytes(200, script, "application/x-ns-proxy-autoconfig")
+
+    def send_bytes(self, status, body, content_type):
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def send_package(self):
+        size = os.path.getsize(self.server.package)
+        first, last = 0, size - 1
+        match = RANGE_PATTERN.match(self.headers.get("Range", ""))
+        ranged = bool(match) and self.server.fault != "ignore-range"
+        if ranged:
+            first = int(match.group(1))
+            last = min(int(match.group(2)) if match.group(2) else size - 1, size - 1)
+            if first > last:
+                self.send_response(416)
+                self.send_header("Content-Range", "bytes */%d" % size)
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
+        length = last - first + 1 if size else 0
+        self.send_response(206 if ranged else 200)
+        self.send_header("Content-Type", "application/zip")
+        self.send_header("Accept-Ranges", "bytes")
+        if ranged:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (first, last, size))
+        if self.server.fault == "no-content-length":
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        else:
+            self.send_header("Content-Length", str(length))
+        self.end_headers()
+        if self.command == "HEAD":
+            return
+        cut = length // 2 if ranged and self.server.take_cut() else None
+        self.copy_range(first, length if cut is None else cut)
+        if cut is not None:
+            self.wfile.flush()
+            if self.server.fault == "stall":
+                time.sleep(self.server.stall_seconds)
+            self.close_connection = True
+            self.connection.shutdown(2)
+
+    do_HEAD = do_GET
+
+    def copy_range(self, first, length):
+        with open(self.server.package, "rb") as package:
+            package.seek(first)
+            left = length
+            while left > 0:
+                block = package.read(min(COPY_BLOCK, left))
+                if not block:
+                    break
+                self.wfile.write(block)
+                left -= len(block)
+
+
+class PackageServer(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, port, options):
+        super().__init__(("127.0.0.1", port), PackageHandler)
+        self.package = options.file
+        self.fault = options.fault
+        self.stall_seconds = options.stall_seconds
+        self.pac_proxy = options.pac_proxy
+        self.log_file = open(options.log, "a", buffering=1) if options.log else sys.stderr
+        self.lock = threading.Lock()
+        self.cut_done = False
+
+    def log_line(self, line):
+        with self.lock:
+            self.log_file.write(line + "\n")
+            self.log_file.flush()
+
+    def take_cut(self):
+        """True once, for the first ranged answer, when a fault cuts it."""
+        with self.lock:
+            if self.fault not in ("drop", "stall") or self.cut_done:
+                return False
+            # A dropped connection cuts every first range it serves, a stall only once.
+            self.cut_done = self.fault == "stall"
+            return True
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--file", required=True, help="the package to serve")
+    parser.add_argument("--port", type=int, default=8443, help="0 picks a free port")
+    parser.add_argument("--cert", default=os.path.join(DEFAULT_CA_DIR, "server.crt"))
+    parser.add_argument("--key", default=os.path.join(DEFAULT_CA_DIR, "server.key"))
+    parser.add_argument("--log", help="request log file (default: stderr)")
+    parser.add_argument("--fault", default="none",
+                        choices=["none", "no-content-length", "not-found", "ignore-range", "drop", "stall"])
+    parser.add_argument("--stall-seconds", type=float, default=75.0)
+    parser.add_argument("--pac-proxy", help="host:port the auto-config script names")
+    return parser.parse_args(argv)
+
+
+def main(argv):
+    options = parse_arguments(argv)
+    server = PackageServer(options.port, options)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(options.cert, options.key)
+    server.socket = context.wrap_socket(server.socket, server_side=True)
+    print("ready %d" % server.server_address[1], flush=True)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
