@@ -45,6 +45,8 @@ std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path);
 // (a read-only or locked file is in the way, the folder is missing...).
 std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes);
 
+// The same operation Platform/Win32/Shell.h offers; on Windows it is
+// defined there, once.
 bool PathExists(const std::wstring& path);
 bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes);
 bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes);

@@ -91,15 +91,15 @@ std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path) {
 }
 
 std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
+  // Windows never replaces a read-only file; an administrator under Wine
+  // could, as the Unix permission bits do not stop root. Keep the rule.
+  const DWORD existing = ::GetFileAttributesW(path.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) return nullptr;
   // No sharing: nobody sees a half-written file while the entry is extracted.
   UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     attributes, nullptr));
   if (!handle.Valid()) return nullptr;
   return std::make_unique<Win32WritableFile>(std::move(handle));
-}
-
-bool PathExists(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
