@@ -5,6 +5,7 @@ a virtual X screen, and running Windows programs in them.
 Used by the pytest suite (as a module) and by CTest (as a command):
   wine_rig.py make-prefix DIR        boot a prefix (idempotent)
   wine_rig.py run PREFIX EXE [ARGS]  run a program under Xvfb in a copy-free prefix
+  wine_rig.py map-drive PREFIX LETTER FOLDER  boot the prefix if needed, map a drive letter
 """
 import contextlib
 import fcntl
@@ -191,6 +192,9 @@ def run(prefix, program, args=(), extra_env=None, timeout=RUN_TIMEOUT, display=N
 def main(argv):
     if len(argv) >= 2 and argv[0] == "make-prefix":
         make_prefix(argv[1])
+        return 0
+    if len(argv) == 4 and argv[0] == "map-drive":
+        map_drive(make_prefix(argv[1]), argv[2], argv[3])
         return 0
     if len(argv) >= 3 and argv[0] == "run":
         prefix = make_prefix(argv[1])

@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+// Entry names come from the network: they are made relative before use.
+
+// Drops drive prefixes and leading separators, and everything up to a
+// separator-dot-dot-separator, until none is left. A leading "../" with
+// nothing in front survives; IsContainedEntryName catches it.
+std::wstring GuardEntryName(std::wstring name);
+
+// False for a name that could still leave the base folder: one with a
+// component made of dots (and the spaces Windows strips) with two or more
+// dots, such as "..", "... " or ". .". Such an entry is never written.
+bool IsContainedEntryName(const std::wstring& name);

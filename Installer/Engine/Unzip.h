@@ -1,0 +1,29 @@
+#pragma once
+#include <string>
+
+#include "Installer/Engine/InstallListener.h"
+
+namespace InstallBackend {
+
+// Extracts every entry of the archive at zipPath, in central-directory
+// order, below drive (a drive such as "E:" or a folder path), which it
+// makes the process's current directory and leaves so.
+//
+// Sends OnStatus(Extracting) once the archive is open, then OnProgress with
+// (entries done) / (entry count) after each entry; listener may be null.
+// The cancel flag is read before each entry: a cancel returns normally,
+// keeping the entries written so far. Nothing is ever rolled back.
+//
+// Returns normally on success or cancel. Raises InstallException with
+//   "InstallBackend::Unzip Failed to open zip file"  the drive cannot be made
+//       the current directory, or the file is missing or no zip archive;
+//   "InstallBackend::Unzip GetZipItem failed"  an entry cannot be described
+//       (damaged records, a method other than stored or deflated, a name
+//       of 260 bytes or more);
+//   "InstallBackend::Unzip UnzipItem failed"  an entry cannot be written
+//       (a read-only file in the way, damaged data, a CRC-32 mismatch, an
+//       encrypted entry, a name that would leave the target).
+void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
+           const CancelFlag& cancel);
+
+}  // namespace InstallBackend

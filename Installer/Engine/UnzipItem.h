@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+#include "Common/Zip/ZipReader.h"
+
+namespace InstallBackend {
+
+// Where an entry of this name is written below the base folder, or an empty
+// text when it must not be written at all: a name that could climb above
+// the base folder, or a path of 260 characters or more.
+std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring& name);
+
+// Writes one entry below the reader's base folder: a folder for a directory
+// entry (no attributes, no times), else a file created anew with the
+// entry's attribute bits and, once its data has ended, its three times.
+// ZipOk; ZipBadArgs for an index out of range; ZipNoFile when the file
+// cannot be created or the name is refused; ZipWriteFailed;
+// ZipBadPassword; ZipInflateFailed when the data cannot be read, decoded or
+// does not match its CRC-32. A file that failed stays as far as written.
+ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name);
+
+}  // namespace InstallBackend

@@ -1,0 +1,186 @@
+#include "Platform/Files/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <vector>
+
+#include "Platform/Text/TextConversion.h"
+
+namespace Platform {
+namespace {
+
+// The ticks from 1601-01-01 to 1970-01-01.
+constexpr std::int64_t kEpochTicks = 116444736000000000LL;
+
+// Entry names may use either separator; POSIX only knows the slash.
+std::string NativePath(const std::wstring& path) {
+  std::string native = Utf16ToUtf8(path);
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  return native;
+}
+
+timespec ToTimespec(std::uint64_t ticks) {
+  const std::int64_t since1970 = static_cast<std::int64_t>(ticks) - kEpochTicks;
+  std::int64_t seconds = since1970 / 10000000;
+  std::int64_t rest = since1970 % 10000000;
+  if (rest < 0) {
+    rest += 10000000;
+    seconds -= 1;
+  }
+  timespec result;
+  result.tv_sec = static_cast<time_t>(seconds);
+  result.tv_nsec = static_cast<long>(rest * 100);
+  return result;
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : m_fd(fd) {}
+  ~FileDescriptor() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int Get() const { return m_fd; }
+
+ private:
+  int m_fd;
+};
+
+class PosixReadableFile : public ReadableFile {
+ public:
+  explicit PosixReadableFile(int fd) : m_fd(fd) {}
+
+  bool Length(std::uint64_t& length) override {
+    struct stat info;
+    if (::fstat(m_fd.Get(), &info) != 0) return false;
+    length = static_cast<std::uint64_t>(info.st_size);
+    return true;
+  }
+
+  std::int64_t ReadAt(std::uint64_t position, void* buffer, std::size_t size) override {
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+      const ssize_t got = ::pread(m_fd.Get(), out + done, size - done,
+                                  static_cast<off_t>(position + done));
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return -1;
+      }
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    return static_cast<std::int64_t>(done);
+  }
+
+ private:
+  FileDescriptor m_fd;
+};
+
+class PosixWritableFile : public WritableFile {
+ public:
+  explicit PosixWritableFile(int fd) : m_fd(fd) {}
+
+  bool Write(const void* data, std::size_t size) override {
+    const auto* in = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+      const ssize_t written = ::write(m_fd.Get(), in, size);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return false;
+      in += written;
+      size -= static_cast<std::size_t>(written);
+    }
+    return true;
+  }
+
+  // POSIX keeps no creation time; access and modification are set.
+  bool SetTimes(std::uint64_t, std::uint64_t access, std::uint64_t modification) override {
+    const timespec times[2] = {ToTimespec(access), ToTimespec(modification)};
+    return ::futimens(m_fd.Get(), times) == 0;
+  }
+
+ private:
+  FileDescriptor m_fd;
+};
+
+}  // namespace
+
+std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path) {
+  const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixReadableFile>(fd);
+}
+
+std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
+  const std::string native = NativePath(path);
+  // Like Windows, a read-only file in the way is not replaced, even for root.
+  struct stat info;
+  if (::stat(native.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0) return nullptr;
+  const mode_t mode = (attributes & kAttributeReadOnly) ? 0444 : 0644;
+  const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixWritableFile>(fd);
+}
+
+bool PathExists(const std::wstring& path) {
+  struct stat info;
+  return ::stat(NativePath(path).c_str(), &info) == 0;
+}
+
+bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
+  struct stat info;
+  if (::stat(NativePath(path).c_str(), &info) != 0) return false;
+  attributes = S_ISDIR(info.st_mode) ? kAttributeDirectory : kAttributeArchive;
+  if ((info.st_mode & S_IWUSR) == 0) attributes |= kAttributeReadOnly;
+  return true;
+}
+
+// Only the read-only bit has a POSIX counterpart; hidden and system are kept
+// by nothing, as on a FAT drive mounted without them.
+bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
+  const std::string native = NativePath(path);
+  struct stat info;
+  if (::stat(native.c_str(), &info) != 0) return false;
+  mode_t mode = info.st_mode & 07777;
+  if (attributes & kAttributeReadOnly) {
+    mode &= ~static_cast<mode_t>(0222);
+  } else {
+    mode |= S_IWUSR;
+  }
+  return ::chmod(native.c_str(), mode) == 0;
+}
+
+bool MakeFolder(const std::wstring& path) {
+  return ::mkdir(NativePath(path).c_str(), 0755) == 0;
+}
+
+std::wstring GetCurrentFolder() {
+  std::vector<char> buffer(4096);
+  if (::getcwd(buffer.data(), buffer.size()) == nullptr) return std::wstring();
+  return Utf8ToUtf16(buffer.data());
+}
+
+bool SetCurrentFolder(const std::wstring& path) {
+  return ::chdir(NativePath(path).c_str()) == 0;
+}
+
+std::int64_t CurrentUtcOffsetTicks() {
+  const time_t now = ::time(nullptr);
+  struct tm local;
+  if (::localtime_r(&now, &local) == nullptr) return 0;
+  return static_cast<std::int64_t>(local.tm_gmtoff) * 10000000;
+}
+
+}  // namespace Platform

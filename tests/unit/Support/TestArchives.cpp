@@ -1,0 +1,63 @@
+#include "Support/TestArchives.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "Platform/Text/TextConversion.h"
+
+namespace TestSupport {
+
+std::wstring ArchivePath(const std::string& name) {
+  std::string path = std::string(KORVANE_TEST_ARCHIVE_DIR) + "/" + name;
+#ifdef _WIN32
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  path = "Z:" + path;
+#endif
+  return Platform::Utf8ToUtf16(path);
+}
+
+ScratchFolder::ScratchFolder() {
+  static std::atomic<int> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::ostringstream name;
+  name << "korvane-zip-test-" << stamp << "-" << counter++;
+  m_path = std::filesystem::temp_directory_path() / name.str();
+  std::filesystem::create_directories(m_path);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  // Read-only files would stop the removal on Windows.
+  for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add, ignored);
+  }
+  std::filesystem::remove_all(m_path, ignored);
+}
+
+std::wstring ScratchFolder::Text() const {
+  std::wstring text = Platform::Utf8ToUtf16(m_path.u8string());
+#ifdef _WIN32
+  text.push_back(L'\\');
+#else
+  text.push_back(L'/');
+#endif
+  return text;
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::filesystem::path ToPath(const std::wstring& text) {
+  return std::filesystem::u8path(Platform::Utf16ToUtf8(text));
+}
+
+}  // namespace TestSupport

@@ -1,0 +1,287 @@
+#!/usr/bin/env python3
+"""Makes the zip archives the reader and extraction tests read, with real
+archivers: Python's zipfile, Info-ZIP zip and 7-Zip. Names and faults that no
+archiver writes (traversal names, damaged records) are made by writing or
+patching the bytes of a real archive.
+
+  make_archives.py OUTPUT_FOLDER
+
+The contents and times below are what the tests expect.
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import zipfile
+import zlib
+
+# Times the tests check (seconds since 1970, UTC; even, as DOS keeps 2 s).
+UNIX_MTIME = 1600000000
+UNIX_ATIME = 1600001000
+UT_MTIME = 1500000000
+UT_DOS_TIME = (2020, 1, 2, 3, 4, 6)
+
+
+def run(*args, cwd=None, env=None, stdout=None):
+    full_env = dict(os.environ, TZ="UTC")
+    full_env.update(env or {})
+    subprocess.run(list(args), cwd=cwd, env=full_env, check=True, stdout=stdout,
+                   stderr=subprocess.DEVNULL)
+
+
+def write(path, data, mode=None):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+    if mode is not None:
+        os.chmod(path, mode)
+
+
+def central_records(data):
+    """(offset of each central record, end record offset) of an archive."""
+    end = data.rindex(b"PK\x05\x06")
+    count, = struct.unpack_from("<H", data, end + 10)
+    offset, = struct.unpack_from("<I", data, end + 16)
+    records = []
+    for _ in range(count):
+        records.append(offset)
+        n, e, c = struct.unpack_from("<HHH", data, offset + 28)
+        offset += 46 + n + e + c
+    return records, end
+
+
+def local_data_offset(data, central):
+    local, = struct.unpack_from("<I", data, central + 42)
+    n, e = struct.unpack_from("<HH", data, local + 26)
+    return local, local + 30 + n + e
+
+
+def patch(path, edit):
+    data = bytearray(open(path, "rb").read())
+    edit(data)
+    open(path, "wb").write(bytes(data))
+
+
+def python_zip(path, entries, comment=b""):
+    """entries: (ZipInfo or name, data, compression)."""
+    with zipfile.ZipFile(path, "w") as z:
+        for info, data, compression in entries:
+            if isinstance(info, str):
+                info = zipfile.ZipInfo(info, date_time=(2021, 5, 6, 7, 8, 10))
+            info.compress_type = compression
+            z.writestr(info, data)
+        z.comment = comment
+
+
+def info(name, create_system=3, external=0o100644 << 16, date_time=(2021, 5, 6, 7, 8, 10)):
+    i = zipfile.ZipInfo(name, date_time=date_time)
+    i.create_system = create_system
+    i.external_attr = external
+    return i
+
+
+def make_tree(root):
+    """Files with fixed contents, modes and times for the real archivers."""
+    write(os.path.join(root, "readme.txt"), b"Korvane readme\n" * 20, 0o644)
+    write(os.path.join(root, "locked.txt"), b"read only\n", 0o444)
+    write(os.path.join(root, "tools", "scan.dat"), bytes(range(256)) * 64, 0o644)
+    os.chmod(os.path.join(root, "tools"), 0o755)
+    for dirpath, dirnames, filenames in os.walk(root):
+        for name in filenames + dirnames:
+            os.utime(os.path.join(dirpath, name), (UNIX_ATIME, UNIX_MTIME))
+
+
+def make_info_zip_archives(out, work):
+    tree = os.path.join(work, "tree")
+    make_tree(tree)
+    # Unix modes and the extended timestamp Info-ZIP writes (mtime, atime).
+    run("zip", "-q", "-r", os.path.join(out, "unix_modes.zip"), "readme.txt", "locked.txt", "tools",
+        cwd=tree)
+    # A comment typed into zip.
+    subprocess.run(["zip", "-q", "-z", os.path.join(out, "comment.zip"), "readme.txt"], cwd=tree,
+                   input=b"Korvane package comment\n", check=True, env=dict(os.environ, TZ="UTC"))
+    # Written to a pipe, zip cannot seek back and uses data descriptors.
+    data = subprocess.run(["zip", "-q", "-", "readme.txt", "tools/scan.dat"], cwd=tree, check=True,
+                          stdout=subprocess.PIPE, env=dict(os.environ, TZ="UTC")).stdout
+    open(os.path.join(out, "data_descriptor.zip"), "wb").write(data)
+    assert struct.unpack_from("<H", data, 6)[0] & 8, "zip wrote no data descriptor"
+    # A program stub in front, offsets not adjusted (the reader's shift) ...
+    inner = open(os.path.join(out, "comment.zip"), "rb").read()
+    stub = b"MZ" + bytes(4094)
+    open(os.path.join(out, "stub_in_front.zip"), "wb").write(stub + inner)
+    # ... and adjusted by zip -A, as self-extractors are.
+    sfx = os.path.join(out, "stub_adjusted.zip")
+    open(sfx, "wb").write(stub + inner)
+    run("zip", "-q", "-A", sfx)
+    make_encrypted(out, tree)
+
+
+def empty_password_check_byte(data, central):
+    """The last decrypted header byte under the empty password."""
+    keys = [0x12345678, 0x23456789, 0x34567890]
+
+    def update(c):
+        keys[0] = (zlib.crc32(bytes([c]), keys[0] ^ 0xFFFFFFFF) ^ 0xFFFFFFFF) & 0xFFFFFFFF
+        keys[1] = ((keys[1] + (keys[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+        keys[2] = (zlib.crc32(bytes([keys[1] >> 24]), keys[2] ^ 0xFFFFFFFF) ^ 0xFFFFFFFF) & 0xFFFFFFFF
+
+    _, start = local_data_offset(data, central)
+    plain = 0
+    for c in data[start:start + 12]:
+        t = (keys[2] | 2) & 0xFFFF
+        plain = c ^ (((t * (t ^ 1)) >> 8) & 0xFF)
+        update(plain)
+    return plain
+
+
+def make_encrypted(out, tree):
+    """An entry encrypted with a password. Its random header matches the
+    empty password's check byte once in 256 archives: make another then."""
+    path = os.path.join(out, "encrypted.zip")
+    for _ in range(16):
+        if os.path.exists(path):
+            os.unlink(path)
+        run("zip", "-q", "-P", "secret", path, "readme.txt", cwd=tree)
+        data = open(path, "rb").read()
+        (central,), _ = central_records(data)
+        flags, _, dos_time, _, crc = struct.unpack_from("<HHHHI", data, central + 8)
+        expected = (dos_time >> 8) if flags & 8 else (crc >> 24)
+        if empty_password_check_byte(data, central) != expected:
+            return
+    raise RuntimeError("every encrypted archive matched the empty password")
+
+
+def make_7zip_archives(out, work):
+    tree = os.path.join(work, "tree7")
+    for i in range(1, 5):
+        write(os.path.join(tree, "part%d.txt" % i), (b"part %d\n" % i) * (100 * i))
+    run("7z", "a", "-tzip", "-bd", os.path.join(out, "four_entries.zip"),
+        "part1.txt", "part2.txt", "part3.txt", "part4.txt", cwd=tree, stdout=subprocess.DEVNULL)
+    run("7z", "a", "-tzip", "-mm=BZip2", "-bd", os.path.join(out, "bzip2_7z.zip"), "part1.txt",
+        cwd=tree, stdout=subprocess.DEVNULL)
+
+
+def make_python_archives(out):
+    D, S, B = zipfile.ZIP_DEFLATED, zipfile.ZIP_STORED, zipfile.ZIP_BZIP2
+    python_zip(os.path.join(out, "empty.zip"), [])
+    python_zip(os.path.join(out, "long_comment.zip"), [("a.txt", b"alpha", D)],
+               comment=b"c" * 60000)
+    python_zip(os.path.join(out, "nested.zip"), [("a/b/c.txt", b"nested file", D)])
+    python_zip(os.path.join(out, "windows_attributes.zip"), [
+        (info("plain.txt", 0, 0x20), b"plain", D),
+        (info("readonly.txt", 0, 0x21), b"read only", D),
+        (info("hidden.txt", 0, 0x22), b"hidden", D),
+        (info("system.txt", 0, 0x24), b"system", D),
+        (info("folder/", 0, 0x10), b"", S),
+        (info("secret/", 0, 0x12), b"", S),
+        (info("folder/inside.txt", 0, 0x20), b"inside", D),
+    ])
+    ut = info("stamped.txt", date_time=UT_DOS_TIME)
+    ut.extra = struct.pack("<HHBi", 0x5455, 5, 1, UT_MTIME)
+    python_zip(os.path.join(out, "timestamp_mtime_only.zip"), [(ut, b"stamped", D)])
+    python_zip(os.path.join(out, "unsupported_method.zip"), [
+        ("first.txt", b"first", D), ("second.txt", b"second" * 50, B), ("third.txt", b"third", D)])
+    big = b"".join(b"line %06d of the Korvane signature list\n" % i for i in range(5000))
+    python_zip(os.path.join(out, "large_entries.zip"), [
+        ("big.txt", big, D), ("random.bin", os.urandom(70000), S), ("zero.txt", b"", D)])
+    python_zip(os.path.join(out, "guarded_names.zip"), [
+        (info(n), n.encode(), D) for n in (
+            "C:/tools/a.txt", "/etc/x", "a/../b", "x/../y/../z", "dir/../../f",
+            "C:\\tools\\a.txt", "\\etc\\x", "a\\..\\b", "x\\..\\y/../z", "dir\\..\\..\\f",
+            "\\\\server\\share\\s.txt", "C:..\\up.txt")])
+    python_zip(os.path.join(out, "escape.zip"), [
+        ("inside.txt", b"inside", D), (info("dir/../../outside.txt"), b"outside", D)])
+    python_zip(os.path.join(out, "escape_dots.zip"), [
+        ("inside.txt", b"inside", D), (info("../outside.txt"), b"outside", D)])
+    python_zip(os.path.join(out, "long_name.zip"), [
+        ("short.txt", b"short", D), ("n" * 256 + ".txt", b"too long", D)])
+    python_zip(os.path.join(out, "ok_259.zip"), [("m" * 255 + ".txt", b"fits", D)])
+    make_damaged(out)
+
+
+def make_damaged(out):
+    D, S = zipfile.ZIP_DEFLATED, zipfile.ZIP_STORED
+    j = os.path.join
+
+    python_zip(j(out, "damaged_deflate.zip"), [("good.txt", b"good " * 100, D),
+                                               ("bad.txt", b"bad " * 100, D)])
+
+    def damage_deflate(data):
+        records, _ = central_records(data)
+        _, start = local_data_offset(data, records[1])
+        data[start] = 0x07  # a final block of the reserved type
+    patch(j(out, "damaged_deflate.zip"), damage_deflate)
+
+    python_zip(j(out, "crc_mismatch.zip"), [("good.txt", b"good", S),
+                                            ("flipped.txt", b"0123456789" * 10, S)])
+
+    def flip_byte(data):
+        records, _ = central_records(data)
+        _, start = local_data_offset(data, records[1])
+        data[start + 50] ^= 0x01
+    patch(j(out, "crc_mismatch.zip"), flip_byte)
+
+    python_zip(j(out, "stored_short.zip"), [("short.bin", b"x" * 100, S)])
+
+    def shrink_compressed_size(data):
+        (central,), _ = central_records(data)
+        local, _ = local_data_offset(data, central)
+        struct.pack_into("<I", data, central + 20, 50)
+        struct.pack_into("<I", data, local + 18, 50)
+    patch(j(out, "stored_short.zip"), shrink_compressed_size)
+
+    three = [("one.txt", b"one", D), ("two.txt", b"two", D), ("three.txt", b"three", D)]
+    python_zip(j(out, "unreadable_central.zip"), three)
+
+    def break_second_record(data):
+        records, _ = central_records(data)
+        data[records[1]:records[1] + 4] = b"XXXX"
+    patch(j(out, "unreadable_central.zip"), break_second_record)
+
+    python_zip(j(out, "end_disk_one.zip"), three)
+    patch(j(out, "end_disk_one.zip"), lambda d: struct.pack_into("<H", d, central_records(d)[1] + 4, 1))
+    python_zip(j(out, "end_counts_differ.zip"), three)
+    patch(j(out, "end_counts_differ.zip"),
+          lambda d: struct.pack_into("<H", d, central_records(d)[1] + 10, 2))
+
+    # A timestamp block promising three times but holding one, and one
+    # promising a time with no room at all; DOS dates that are no dates.
+    short_ut = info("short_block.txt", date_time=UT_DOS_TIME)
+    short_ut.extra = struct.pack("<HHBi", 0x5455, 5, 7, UT_MTIME)
+    empty_ut = info("empty_block.txt", date_time=UT_DOS_TIME)
+    empty_ut.extra = struct.pack("<HHB", 0x5455, 1, 1)
+    overrun_ut = info("overrun_block.txt", date_time=UT_DOS_TIME)
+    overrun_ut.extra = struct.pack("<HHBi", 0x5455, 200, 3, UT_MTIME)
+    python_zip(j(out, "damaged_times.zip"), [
+        (short_ut, b"a", D), (empty_ut, b"b", D), (overrun_ut, b"c", D),
+        ("bad_month.txt", b"d", D), ("bad_hour.txt", b"e", D)])
+
+    def invalid_dates(data):
+        records, _ = central_records(data)
+        struct.pack_into("<HH", data, records[3] + 12, 0, (41 << 9) | (0 << 5) | 1)   # month 0
+        struct.pack_into("<HH", data, records[4] + 12, (25 << 11) | (61 << 5) | 31, (41 << 9) | (2 << 5) | 30)
+    patch(j(out, "damaged_times.zip"), invalid_dates)
+
+    open(j(out, "not_a_zip.zip"), "wb").write(b"This is a text file, not an archive.\n" * 10)
+
+
+def main():
+    out = os.path.abspath(sys.argv[1])
+    os.makedirs(out, exist_ok=True)
+    work = tempfile.mkdtemp(prefix="korvane-archives-")
+    try:
+        for name in os.listdir(out):
+            if name.endswith(".zip"):
+                os.unlink(os.path.join(out, name))
+        make_info_zip_archives(out, work)
+        make_7zip_archives(out, work)
+        make_python_archives(out)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
