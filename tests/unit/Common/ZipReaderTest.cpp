@@ -317,13 +317,4 @@ TEST(ZipReaderData, EncryptedEntryFailsOnTheEmptyPassword) {
   EXPECT_TRUE(data.bytes.empty());
 }
 
-TEST(ZipReaderData, ReadingWithoutAnOpenStreamFails) {
-  auto reader = Open("four_entries.zip");
-  ASSERT_NE(reader, nullptr);
-  unsigned char buffer[8];
-  EXPECT_EQ(ReadEntryStream(reader.get(), buffer, sizeof buffer).status, ZipStreamStatus::Failed);
-  EXPECT_EQ(ReadEntryStream(nullptr, buffer, sizeof buffer).status, ZipStreamStatus::Failed);
-  EXPECT_EQ(CloseZipFile(std::move(reader)), ZipOk);
-}
-
 }  // namespace

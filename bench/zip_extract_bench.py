@@ -1,0 +1,139 @@
+#!/usr/bin/env python3
+"""Extraction benchmark: InstallBackend::Unzip natively and under Wine,
+against Info-ZIP unzip and bsdtar extracting the same packages in the same
+run. Prints the best of RUNS wall times, the ratio to unzip, and the peak
+memory of each tool (which must not grow with the package).
+
+  /usr/bin/python3 bench/zip_extract_bench.py [RUNS]
+
+Builds what it needs: a release native build in build/bench-native, the
+Windows build in build/win32-local, packages and a Wine prefix in
+build/bench (the packages are kept between runs).
+"""
+import os
+import random
+import shutil
+import subprocess
+import sys
+import time
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools", "rig"))
+import wine_rig  # noqa: E402
+
+WORK = os.path.join(ROOT, "build", "bench")
+NATIVE_BUILD = os.path.join(ROOT, "build", "bench-native")
+WINDOWS_BUILD = os.path.join(ROOT, "build", "win32-local")
+WORDS = [w.encode() for w in (
+    "korvane signature scan drive portable update engine heuristic archive "
+    "quarantine report virus pattern database module resource").split()]
+
+
+def compressible(rng, size):
+    out = bytearray()
+    while len(out) < size:
+        out += b" ".join(rng.choices(WORDS, k=64)) + b"\n"
+    return bytes(out[:size])
+
+
+def make_package(path, files, min_size, max_size, seed):
+    """files entries in 50 folders, sizes log-uniform, half text, half random."""
+    if os.path.exists(path):
+        return
+    rng = random.Random(seed)
+    tmp = path + ".part"
+    with zipfile.ZipFile(tmp, "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+        for i in range(files):
+            size = int(min_size * (max_size / min_size) ** rng.random())
+            data = compressible(rng, size) if i % 2 == 0 else rng.randbytes(size)
+            z.writestr("folder%02d/file%05d.%s" % (i % 50, i, "txt" if i % 2 == 0 else "bin"), data)
+    os.rename(tmp, path)
+
+
+def build():
+    subprocess.run(["cmake", "-S", ROOT, "-B", NATIVE_BUILD, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                    "-DKORVANE_BUILD_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", NATIVE_BUILD, "-j2", "--target", "korvane_unzip_bench"], check=True,
+                   stdout=subprocess.DEVNULL)
+    if not os.path.exists(os.path.join(WINDOWS_BUILD, "CMakeCache.txt")):
+        subprocess.run(["cmake", "--preset", "win32-local"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", WINDOWS_BUILD, "-j2", "--target", "korvane_unzip_bench"], check=True,
+                   stdout=subprocess.DEVNULL)
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def measure(command, env=None):
+    """(wall seconds, peak RSS in KiB, stdout) of one run. GNU time reports
+    the peak: a child started straight from Python would count Python's."""
+    report = os.path.join(WORK, "time.txt")
+    start = time.monotonic()
+    done = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + command, env=env,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    seconds = time.monotonic() - start
+    if done.returncode != 0:
+        raise RuntimeError("%s failed with %d" % (command[0], done.returncode))
+    peak = int(open(report).read().split()[-1])
+    return seconds, peak, done.stdout.decode()
+
+
+def tools(prefix):
+    native = os.path.join(NATIVE_BUILD, "bench", "korvane_unzip_bench")
+    exe = os.path.join(WINDOWS_BUILD, "bench", "korvane_unzip_bench.exe")
+    wine_env = wine_rig.wine_env(prefix)
+    return [
+        ("unzip", lambda pkg, out: (["unzip", "-q", "-o", pkg, "-d", out], None)),
+        ("bsdtar", lambda pkg, out: (["bsdtar", "-xf", pkg, "-C", out], None)),
+        ("Unzip native", lambda pkg, out: ([native, pkg, out], None)),
+        ("Unzip Wine", lambda pkg, out: (["wine", exe, windows_path(pkg), windows_path(out)], wine_env)),
+    ]
+
+
+def run_package(label, package, prefix, runs):
+    size_mb = os.path.getsize(package) / 1e6
+    with zipfile.ZipFile(package) as z:
+        count = len(z.infolist())
+    print("\n%s: %s, %d entries, %.0f MB" % (label, os.path.basename(package), count, size_mb))
+    print("  %-14s %9s %9s %10s %14s" % ("tool", "best s", "vs unzip", "peak MiB", "Unzip's own s"))
+    baseline = None
+    for name, make in tools(prefix):
+        best = None
+        for _ in range(runs):
+            out = os.path.join(WORK, "out")
+            shutil.rmtree(out, ignore_errors=True)
+            os.makedirs(out)
+            command, env = make(package, out)
+            result = measure(command, env)
+            if best is None or result[0] < best[0]:
+                best = result
+        shutil.rmtree(os.path.join(WORK, "out"), ignore_errors=True)
+        seconds, peak, text = best
+        baseline = baseline or seconds
+        inner = text.split("seconds=")[1].split()[0] if "seconds=" in text else ""
+        print("  %-14s %9.2f %9.2f %10.1f %14s" % (name, seconds, seconds / baseline, peak / 1024, inner))
+
+
+def main():
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 3
+    os.makedirs(WORK, exist_ok=True)
+    build()
+    prefix = wine_rig.make_prefix(os.path.join(WORK, "wine-prefix"))
+    packages = [
+        ("Mixed package", os.path.join(WORK, "mixed-150mb.zip"), 2000, 2000, 700000, 1),
+        ("Same mix, a tenth (memory must not follow size)", os.path.join(WORK, "mixed-15mb.zip"),
+         200, 2000, 700000, 1),
+        ("Small files", os.path.join(WORK, "small-20000.zip"), 20000, 200, 4000, 2),
+    ]
+    for label, path, files, low, high, seed in packages:
+        make_package(path, files, low, high, seed)
+    for label, path, *_ in packages:
+        run_package(label, path, prefix, runs)
+    wine_rig.stop_wineserver(prefix)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
