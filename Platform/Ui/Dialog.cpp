@@ -7,6 +7,8 @@ namespace Platform {
 BEGIN_MESSAGE_MAP(Dialog, Window)
   ON_COMMAND(IDOK, OnOK)
   ON_COMMAND(IDCANCEL, OnCancel)
+  ON_MESSAGE(WM_SETFONT, OnSetFont)
+  ON_MESSAGE(WM_GETFONT, OnGetFont)
 END_MESSAGE_MAP()
 
 Dialog::Dialog(int templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
@@ -42,6 +44,15 @@ void Dialog::CenterOnScreen() const {
   ::SetWindowPos(Handle(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+LRESULT Dialog::OnSetFont(WPARAM font, LPARAM) {
+  m_font = reinterpret_cast<HFONT>(font);
+  return Default();
+}
+
+LRESULT Dialog::OnGetFont(WPARAM, LPARAM) {
+  return m_font ? reinterpret_cast<LRESULT>(m_font) : Default();
+}
+
 BOOL Dialog::OnInitDialog() {
   DoDataExchange();
   return TRUE;
@@ -72,6 +83,7 @@ INT_PTR Dialog::DoModal() {
     }
   }
   ::DestroyWindow(window);
+  m_font = nullptr;
   return m_result;
 }
 

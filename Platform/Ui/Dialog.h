@@ -29,6 +29,10 @@ class Dialog : public Window {
   virtual void DoDataExchange() {}
   void BindControl(int id, Window& control);
   virtual void OnOK() { EndDialog(IDOK); }
+  // The dialog keeps the font it was last given, so that WM_GETFONT
+  // answers with it on every system.
+  LRESULT OnSetFont(WPARAM font, LPARAM redraw);
+  LRESULT OnGetFont(WPARAM, LPARAM);
   virtual void OnCancel() { EndDialog(IDCANCEL); }
 
   DECLARE_MESSAGE_MAP()
@@ -42,6 +46,7 @@ class Dialog : public Window {
   HWND m_parent;
   INT_PTR m_result = -1;
   bool m_ended = false;
+  HFONT m_font = nullptr;  // not owned
 };
 
 }  // namespace Platform
