@@ -51,7 +51,11 @@ void DialogFontOverride::Apply(HINSTANCE resourceModule, HWND dialog, int templa
   m_resourceModule = resourceModule;
   m_templateId = static_cast<unsigned>(templateId) & 0xFFFF;
   DialogTemplate parsed;
-  if (!LoadTemplate(&parsed)) return;
+  if (!LoadTemplate(&parsed)) {
+    // Nothing applied: a later Restore must not hand the dialog a null font.
+    m_dialog = nullptr;
+    return;
+  }
   m_font = CreateTemplateFont(parsed.font);
   m_previousFont = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
   GiveFont(dialog, m_font);

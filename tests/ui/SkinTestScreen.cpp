@@ -215,6 +215,7 @@ class SkinTestScreen : public NCommon::SkinnedScreen {
       Control("install", IDC_INSTALL);
       Control("refresh", IDC_REFRESH);
       Control("list", IDC_DRIVE_LIST);
+      Control("heading", IDC_DRIVE_HEADING);
       m_report.Line(m_prefix, "caption_offset", std::to_string(m_installButton.m_captionOffsetX));
     }
     char title[64] = {};

@@ -128,6 +128,22 @@ TEST_F(DialogFontOverrideTest, RestoreGivesThePreviousFontBackAndDeletesItsOwn) 
   });
 }
 
+TEST_F(DialogFontOverrideTest, MissingTemplateLeavesTheDialogAsItWas) {
+  WithDialog([&] {
+    const HFONT systemFont = FontOf(m_dialog);
+    RECT before = {};
+    ::GetWindowRect(m_dialog, &before);
+    DialogFontOverride override;
+    override.Apply(::GetModuleHandleW(nullptr), m_dialog, 4242);
+    override.Restore();
+    RECT after = {};
+    ::GetWindowRect(m_dialog, &after);
+    EXPECT_EQ(FontOf(m_dialog), systemFont);
+    EXPECT_EQ(FontOf(Item(IDC_INSTALL)), systemFont);
+    EXPECT_TRUE(::EqualRect(&before, &after));
+  });
+}
+
 TEST_F(DialogFontOverrideTest, RestoreAfterTheDialogIsGoneOnlyDeletesTheFont) {
   DialogFontOverride override;
   HFONT font = nullptr;
