@@ -28,12 +28,22 @@ FRAME_COLOUR = (123, 158, 189)
 READY_SECONDS = 60
 
 
-def set_dpi(prefix, dpi):
-    env = wine_rig.wine_env(prefix)
-    for key in (r"HKCU\Control Panel\Desktop", r"HKCC\Software\Fonts"):
-        subprocess.run(["wine", "reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
-                       env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-    wine_rig.wait_wineserver(prefix)
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def prepare_prefix(machine, dpi):
+    """Sets the display DPI and lets https addresses open the stub app,
+    which records the address it was given."""
+    env = wine_rig.wine_env(machine.prefix)
+    settings = [[key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi)]
+                for key in (r"HKCU\Control Panel\Desktop", r"HKCC\Software\Fonts")]
+    settings.append([r"HKCR\https\shell\open\command", "/ve", "/d",
+                     '"%s" "%%1"' % windows_path(machine.stub)])
+    for setting in settings:
+        subprocess.run(["wine", "reg", "add"] + setting + ["/f"], env=env, check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+    wine_rig.wait_wineserver(machine.prefix)
 
 
 def scaled(pixels, dpi):
@@ -79,8 +89,10 @@ class SkinScreen:
         self.machine = machine
         self.name = name
         self.report_path = machine.scratch / "report.txt"
-        env = wine_rig.wine_env(machine.prefix, {"DISPLAY": machine.display})
-        report = "Z:" + str(self.report_path).replace("/", "\\")
+        env = wine_rig.wine_env(machine.prefix, {
+            "DISPLAY": machine.display, "KORVANE_STUB_SECONDS": "1",
+            "KORVANE_STUB_RECORD": windows_path(machine.stub_record_file())})
+        report = windows_path(self.report_path)
         self.process = subprocess.Popen(
             ["wine", str(SCREEN_EXE), "--report", report, "--measure-first", "102"],
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -140,7 +152,7 @@ def skin_screen(machine, request):
     screens = []
 
     def start(dpi, name):
-        set_dpi(machine.prefix, dpi)
+        prepare_prefix(machine, dpi)
         screen = SkinScreen(machine, name)
         screens.append(screen)
         return screen
@@ -307,6 +319,18 @@ def test_skin_reacts_to_the_pointer_and_drags(skin_screen):
     # The moved window is painted afresh, background and all.
     moved = screen.numbers("301.window_after_release")
     assert background_matches(screen.shot("dragged"), moved, client, 301, excluded_areas(screen, dpi)) > 0.97
+
+    # The maker's logo opens the maker's page and leaves the screen open.
+    mx, my, mw, mh = screen.control("maker")
+    screen.move_to_client(mx + mw // 2, my + mh // 2, moved)
+    screen.xdotool("click", 1)
+    deadline = time.monotonic() + 30
+    while not screen.machine.stub_records() and time.monotonic() < deadline:
+        time.sleep(0.2)
+    started = [line for line in screen.machine.stub_records() if line.startswith("started ")]
+    assert len(started) == 1
+    assert started[0].endswith('"https://localhost:8443/?CMP=VRN-brantle-app"')
+    assert screen.process.poll() is None
 
     # The close button ends the screen with IDCANCEL.
     screen.move_to_client(cx + cw // 2, cy + ch // 2, moved)

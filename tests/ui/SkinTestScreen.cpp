@@ -157,9 +157,6 @@ class SkinTestScreen : public NCommon::SkinnedScreen {
     actual.Reset(::CreateRectRgn(0, 0, 0, 0));
     if (::GetWindowRgn(Handle(), actual.Get()) == ERROR) return 0;
     const RECT window = GetWindowRect();
-    RECT box = {};
-    ::GetRgnBox(actual.Get(), &box);
-    m_report.Line(m_prefix, "outline_box", Numbers({box.left, box.top, box.right, box.bottom}));
     for (int ellipse = 1; ellipse <= 60; ++ellipse) {
       Platform::Region candidate;
       candidate.CreateRoundRect(0, 0, window.right - window.left, window.bottom - window.top + 1,
