@@ -28,7 +28,9 @@ extern const wchar_t kMakerPageAddress[];
 class SkinnedScreen : public ImageDialog {
  public:
   SkinnedScreen(int backgroundId, int templateId);
-  // Restores the font override before the screen's fonts go.
+  // Restores the font override and deletes it. A screen's own font members
+  // are released first, as members of the derived class; by then DoModal
+  // has destroyed the window, so no control still uses them.
   ~SkinnedScreen() override;
 
  protected:

@@ -28,10 +28,6 @@ FRAME_COLOUR = (123, 158, 189)
 READY_SECONDS = 60
 
 
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
-
-
 def prepare_prefix(machine, dpi):
     """Sets the display DPI and lets https addresses open the stub app,
     which records the address it was given."""
@@ -39,7 +35,7 @@ def prepare_prefix(machine, dpi):
     settings = [[key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi)]
                 for key in (r"HKCU\Control Panel\Desktop", r"HKCC\Software\Fonts")]
     settings.append([r"HKCR\https\shell\open\command", "/ve", "/d",
-                     '"%s" "%%1"' % windows_path(machine.stub)])
+                     '"%s" "%%1"' % machine.windows_path(machine.stub)])
     for setting in settings:
         subprocess.run(["wine", "reg", "add"] + setting + ["/f"], env=env, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
@@ -89,10 +85,10 @@ class SkinScreen:
         self.machine = machine
         self.name = name
         self.report_path = machine.scratch / "report.txt"
-        env = wine_rig.wine_env(machine.prefix, {
-            "DISPLAY": machine.display, "KORVANE_STUB_SECONDS": "1",
-            "KORVANE_STUB_RECORD": windows_path(machine.stub_record_file())})
-        report = windows_path(self.report_path)
+        extra = machine.base_env()
+        extra.update({"DISPLAY": machine.display, "KORVANE_STUB_SECONDS": "1"})
+        env = wine_rig.wine_env(machine.prefix, extra)
+        report = machine.windows_path(self.report_path)
         self.process = subprocess.Popen(
             ["wine", str(SCREEN_EXE), "--report", report, "--measure-first", "102"],
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
