@@ -4,8 +4,8 @@ the test screen (tests/ui/SkinTestScreen.cpp) runs under Wine and Xvfb at
 a user sees. Screenshots are kept in <build>/artifacts/skin/."""
 import os
 import subprocess
+import sys
 import time
-from pathlib import Path
 
 import pytest
 
@@ -13,7 +13,6 @@ import wine_rig
 from conftest import BUILD_DIR, SOURCE_DIR
 from test_import_table import imported_dlls
 
-import sys
 sys.path.insert(0, str(SOURCE_DIR / "resources" / "art"))
 from skin_bitmap import read_bmp  # noqa: E402
 
@@ -24,6 +23,7 @@ SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
 FONT_HEIGHTS = {96: -11, 120: -13, 144: -16}
 BLUE, BLUE_HOVER, BLUE_PRESSED = (33, 112, 204), (18, 86, 170), (134, 175, 229)
 CAPTION_INK = (70, 70, 70)
+STATIC_INK = (0, 61, 61)
 FRAME_COLOUR = (123, 158, 189)
 READY_SECONDS = 60
 
@@ -92,7 +92,6 @@ class SkinScreen:
         self.process = subprocess.Popen(
             ["wine", str(SCREEN_EXE), "--report", report, "--measure-first", "102"],
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.shots = 0
         self.wait_for("301.ready")
 
     def report(self):
@@ -134,7 +133,6 @@ class SkinScreen:
 
     def shot(self, label):
         ARTIFACTS.mkdir(parents=True, exist_ok=True)
-        self.shots += 1
         return Shot(self.machine.display, ARTIFACTS / ("%s_%s.png" % (self.name, label)))
 
     def close(self):
@@ -144,7 +142,7 @@ class SkinScreen:
 
 
 @pytest.fixture
-def skin_screen(machine, request):
+def skin_screen(machine):
     screens = []
 
     def start(dpi, name):
@@ -252,6 +250,11 @@ def test_skin_follows_the_display_dpi(skin_screen, dpi):
                     (41, 119, 207), 40)
     corner = shot.pixel(origin[0] + lx + 1, origin[1] + ly + lh - 2)
     assert min(corner) > 200
+    # Static texts are drawn transparently in the screens' text colour.
+    hx, hy, hw, hh = screen.control("heading")
+    heading = [shot.pixel(origin[0] + x, origin[1] + y) for x in range(hx, hx + hw) for y in range(hy, hy + hh)]
+    assert sum(close_to(p, STATIC_INK, 12) for p in heading) > 20
+    assert not any(close_to(p, (0, 0, 0), 20) for p in heading)
     # The caption is centred in the part of the button right of its offset.
     rect = screen.control("install")
     first, last = caption_ink_columns(shot, origin, rect)
@@ -280,6 +283,8 @@ def test_skin_reacts_to_the_pointer_and_drags(skin_screen):
     assert close_to(close_colour("pressed"), BLUE_PRESSED, 25)
     screen.move_to_client(scaled(100, dpi), scaled(12, dpi))
     screen.xdotool("mouseup", 1)
+    # The button held the capture, so the dialog did not move: the close
+    # button is still where it was, in its normal image.
     assert close_to(close_colour("left"), BLUE, 20)
 
     # The logo has a normal image only: hovered and pressed it still shows it.
