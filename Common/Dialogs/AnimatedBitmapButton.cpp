@@ -1,0 +1,123 @@
+#include "Common/Dialogs/AnimatedBitmapButton.h"
+
+#include "Platform/Ui/AlphaBlend.h"
+#include "Platform/Ui/GdiObjects.h"
+
+namespace NCommon {
+namespace {
+
+constexpr DWORD kHoverTimeMs = 100;
+
+HBITMAP OrNormal(const Platform::Bitmap& image, const Platform::Bitmap& normal) {
+  return image.IsEmpty() ? normal.Get() : image.Get();
+}
+
+SIZE BitmapSize(HBITMAP bitmap) {
+  BITMAP info = {};
+  if (!bitmap || !::GetObjectW(bitmap, sizeof(info), &info)) return SIZE{0, 0};
+  return SIZE{info.bmWidth, info.bmHeight};
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(AnimatedBitmapButton, Platform::BitmapButton)
+  ON_WM_ERASEBKGND()
+  ON_WM_MOUSEMOVE()
+  ON_WM_MOUSEHOVER()
+  ON_WM_MOUSELEAVE()
+  ON_WM_SETCURSOR()
+END_MESSAGE_MAP()
+
+AnimatedBitmapButton::~AnimatedBitmapButton() = default;
+
+HBITMAP AnimatedBitmapButton::ChooseImage(UINT itemState) const {
+  if (itemState & ODS_DISABLED) return OrNormal(m_disabledImage, m_normalImage);
+  if (itemState & ODS_SELECTED) return OrNormal(m_selectedImage, m_normalImage);
+  if (m_hovered) return OrNormal(m_focusImage, m_normalImage);
+  return m_normalImage.Get();
+}
+
+void AnimatedBitmapButton::DrawItem(const DRAWITEMSTRUCT& item) {
+  HBITMAP image = ChooseImage(item.itemState);
+  Platform::MemoryDc imageDc(item.hDC);
+  if (!image || !imageDc.IsValid()) return;
+  Platform::SelectedObject selected(imageDc.Get(), image);
+  if (!selected.Succeeded()) return;
+  PaintParentBackground(item.hDC);
+  const SIZE size = BitmapSize(image);
+  BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  Platform::AlphaBlendImage(item.hDC, item.rcItem, imageDc.Get(), RECT{0, 0, size.cx, size.cy},
+                            blend);
+  if (!m_caption.empty()) DrawCaption(item.hDC, item.rcItem);
+}
+
+void AnimatedBitmapButton::DrawCaption(HDC dc, const RECT& itemRect) const {
+  ::SetBkMode(dc, TRANSPARENT);
+  HGDIOBJ previousFont = m_captionFont ? ::SelectObject(dc, m_captionFont) : nullptr;
+  RECT text = itemRect;
+  text.left += m_captionOffsetX;
+  text.top += m_captionOffsetY;
+  const UINT format = m_multiLine ? (DT_CENTER | DT_VCENTER) : (DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  ::DrawTextW(dc, m_caption.c_str(), static_cast<int>(m_caption.size()), &text, format);
+  if (previousFont) ::SelectObject(dc, previousFont);
+}
+
+void AnimatedBitmapButton::PaintParentBackground(HDC dc) const {
+  HWND parent = GetParent();
+  if (!parent) return;
+  POINT origin = {0, 0};
+  ::MapWindowPoints(Handle(), parent, &origin, 1);
+  POINT previous = {};
+  ::OffsetWindowOrgEx(dc, origin.x, origin.y, &previous);
+  ::SendMessageW(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  ::SetWindowOrgEx(dc, previous.x, previous.y, nullptr);
+}
+
+void AnimatedBitmapButton::SizeToContent() {
+  const HBITMAP image =
+      (m_hovered && !m_focusImage.IsEmpty()) ? m_focusImage.Get() : m_normalImage.Get();
+  const SIZE size = BitmapSize(image);
+  const int width = static_cast<int>(size.cx * m_scale + 0.5);
+  const int height = static_cast<int>(size.cy * m_scale + 0.5);
+  ::SetWindowPos(Handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL AnimatedBitmapButton::OnEraseBkgnd(HDC) { return TRUE; }
+
+void AnimatedBitmapButton::OnMouseMove(UINT, POINT) {
+  TRACKMOUSEEVENT track = {sizeof(track), TME_HOVER | TME_LEAVE, Handle(), kHoverTimeMs};
+  ::TrackMouseEvent(&track);
+  if (!m_hovered) {
+    m_hovered = true;
+    Invalidate(true);
+  }
+  Default();
+}
+
+void AnimatedBitmapButton::OnMouseHover(UINT, POINT) {
+  if (!m_hovered) {
+    m_hovered = true;
+    Invalidate(true);
+  }
+}
+
+void AnimatedBitmapButton::OnMouseLeave() {
+  if (m_hovered) {
+    m_hovered = false;
+    Invalidate(true);
+  }
+  if (m_previousCursor) {
+    ::SetCursor(m_previousCursor);
+    m_previousCursor = nullptr;
+  }
+}
+
+BOOL AnimatedBitmapButton::OnSetCursor(HWND, UINT, UINT) {
+  if (m_hoverCursor) {
+    HCURSOR replaced = ::SetCursor(m_hoverCursor);
+    if (!m_previousCursor) m_previousCursor = replaced;
+  }
+  return TRUE;
+}
+
+}  // namespace NCommon

@@ -1,0 +1,65 @@
+#pragma once
+// What every screen shares: the title-bar buttons (hidden help, close, the
+// maker's link, the product logo), the DPI font override, the control
+// colours, the initialisation order, the window title and the rounded
+// outline, every size scaled by s = DPI / 96. A screen derives from this,
+// declares its own members and message map and overrides OnInitDialog:
+//
+//   BOOL MyScreen::OnInitDialog() {
+//     InitializeSkeleton({&m_ownButton});   // steps 1 to 5
+//     ...own buttons, texts, data...
+//     SetTitleAndOutline();                 // steps 7 and 8
+//     ...own fonts...
+//     return TRUE;
+//   }
+#include <initializer_list>
+#include <memory>
+
+#include "Common/Dialogs/AnimatedBitmapButton.h"
+#include "Common/Dialogs/DialogFontOverride.h"
+#include "Common/Dialogs/ImageDialog.h"
+
+namespace NCommon {
+
+extern const wchar_t kWindowTitle[];
+// The maker's web page opened by the maker's logo.
+extern const wchar_t kMakerPageAddress[];
+
+class SkinnedScreen : public ImageDialog {
+ public:
+  SkinnedScreen(int backgroundId, int templateId);
+  // Restores the font override and deletes it. A screen's own font members
+  // are released first, as members of the derived class; by then DoModal
+  // has destroyed the window, so no control still uses them.
+  ~SkinnedScreen() override;
+
+ protected:
+  void DoDataExchange() override;
+  // The platform initialisation (binding), the base steps, the DPI, the
+  // re-layout from the template and the title-bar buttons; ownButtons get
+  // the scale too.
+  void InitializeSkeleton(std::initializer_list<AnimatedBitmapButton*> ownButtons);
+  // The window title and the rounded outline.
+  void SetTitleAndOutline();
+
+  // s = DPI / 96.
+  double Scale();
+  // trunc(pixels x s).
+  int Scaled(double pixels);
+
+  HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
+  void OnMakerLink();
+
+  DECLARE_MESSAGE_MAP()
+
+  AnimatedBitmapButton m_helpButton;
+  AnimatedBitmapButton m_closeButton;
+  AnimatedBitmapButton m_makerLinkButton;
+  AnimatedBitmapButton m_logoButton;
+  std::unique_ptr<DialogFontOverride> m_fontOverride;
+
+ private:
+  void SetUpTitleBar();
+};
+
+}  // namespace NCommon

@@ -1,0 +1,31 @@
+#include "Platform/Ui/ComboBox.h"
+
+namespace Platform {
+
+int ComboBox::AddString(const std::wstring& text) const {
+  return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+int ComboBox::InsertString(int index, const std::wstring& text) const {
+  return static_cast<int>(SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(index),
+                                      reinterpret_cast<LPARAM>(text.c_str())));
+}
+
+void ComboBox::SetItemData(int index, DWORD_PTR data) const {
+  SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data));
+}
+
+DWORD_PTR ComboBox::GetItemData(int index) const {
+  return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index)));
+}
+
+std::wstring ComboBox::GetItemText(int index) const {
+  const LRESULT length = SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
+  if (length == CB_ERR) return std::wstring();
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+}  // namespace Platform
