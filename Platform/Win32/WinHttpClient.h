@@ -1,4 +1,6 @@
 #pragma once
+#include <map>
+
 #include "Platform/Http/HttpClient.h"
 #include "Platform/Win32/SystemLibrary.h"
 
@@ -34,10 +36,20 @@ class WinHttpClient final : public IHttpClient {
   std::uint32_t LastError() override;
 
  private:
+  // A session's user agent, and the session that stands in for it when a
+  // proxy applied to it did not take (see SetProxy).
+  struct Session {
+    std::wstring userAgent;
+    HttpHandle routed = nullptr;
+  };
+
   template <typename Function>
   Function Entry(const char* name) const;
+  bool ProxyTookEffect(HttpHandle session, const HttpProxyInfo& proxy);
+  bool RouteThroughProxy(Session& session, const HttpProxyInfo& proxy);
 
   SystemLibrary m_library;
+  std::map<HttpHandle, Session> m_sessions;
 };
 
 }  // namespace Platform

@@ -162,9 +162,8 @@ def test_retry_finds_the_proxy_through_the_auto_config_script(machine, package, 
     assert run.messages.count("INFO InstallBackend::Download auto detecting proxy result: 1") == 1
     applied = "INFO InstallBackend::Download WinHttpGetProxyForUrl autoProxyInfo.lpszProxy 127.0.0.1:%d" % proxy.port
     assert run.messages.count(applied) == 5
-    # Wine's WinHTTP accepts WINHTTP_OPTION_PROXY but does not act on it, so
-    # under Wine the requests still go straight to the server.
-    assert server.requests()[1:] == expected_requests(PACKAGE_SIZE)
+    assert proxy.requests() and set(proxy.requests()) == {"CONNECT localhost:8443"}
+    assert len(server.requests()) == 1 + len(expected_requests(PACKAGE_SIZE))
 
 
 def test_stall_past_the_receive_timeout_resumes_at_the_first_missing_byte(machine, package, services, tmp_path):
