@@ -10,7 +10,8 @@ Faults (--fault), to see how the installer copes with a bad server:
   no-content-length  answers without a Content-Length (the body ends at close)
   not-found          answers every request with a 404 error page
   ignore-range       answers every request with the whole file, status 200
-  drop               sends half of the first range, then drops the connection
+  drop               sends half of every range, then drops the connection
+  drop-once          the same for the first range only; later requests are served
   stall              sends half of the first range, then waits --stall-seconds
                      (longer than the installer's 60 s receive time-out)
                      before it drops that connection; later requests are served
@@ -146,10 +147,10 @@ class PackageServer(http.server.ThreadingHTTPServer):
     def take_cut(self):
         """True once, for the first ranged answer, when a fault cuts it."""
         with self.lock:
-            if self.fault not in ("drop", "stall") or self.cut_done:
+            if self.fault not in ("drop", "drop-once", "stall") or self.cut_done:
                 return False
-            # A dropped connection cuts every first range it serves, a stall only once.
-            self.cut_done = self.fault == "stall"
+            # "drop" cuts every range it serves, the others only the first.
+            self.cut_done = self.fault != "drop"
             return True
 
 
@@ -161,7 +162,7 @@ def parse_arguments(argv):
     parser.add_argument("--key", default=os.path.join(DEFAULT_CA_DIR, "server.key"))
     parser.add_argument("--log", help="request log file (default: stderr)")
     parser.add_argument("--fault", default="none",
-                        choices=["none", "no-content-length", "not-found", "ignore-range", "drop", "stall"])
+                        choices=["none", "no-content-length", "not-found", "ignore-range", "drop", "drop-once", "stall"])
     parser.add_argument("--stall-seconds", type=float, default=75.0)
     parser.add_argument("--pac-proxy", help="host:port the auto-config script names")
     return parser.parse_args(argv)

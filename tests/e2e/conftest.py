@@ -181,7 +181,7 @@ def machine(template_prefix, screen, tmp_path):
 import subprocess  # noqa: E402
 import zipfile  # noqa: E402
 
-PACKAGE_PORT = 8443  # compiled into the win32-local build
+import package_rig  # noqa: E402
 
 
 @pytest.fixture(scope="session")
@@ -193,36 +193,14 @@ def demo_package(tmp_path_factory):
     return path
 
 
-class PackageServer:
-    def __init__(self, package, log, fault, extra):
-        self.log = log
-        command = [sys.executable, str(SOURCE_DIR / "tools" / "package_server.py"), "--file", str(package),
-                   "--port", str(PACKAGE_PORT), "--log", str(log), "--fault", fault] + list(extra)
-        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        ready = self.process.stdout.readline().decode()
-        if not ready.startswith("ready"):
-            self.stop()
-            raise RuntimeError("package server did not start: %s %s" % (ready, self.process.stderr.read().decode()))
-
-    def requests(self):
-        return self.log.read_text().splitlines() if self.log.exists() else []
-
-    def package_requests(self):
-        return [r for r in self.requests() if "/SW_UPDATE/KV_MERIDEL/Korvane.zip" in r]
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            self.process.wait(timeout=10)
-
-
 @pytest.fixture
 def package_server(tmp_path, demo_package):
-    """Starts the package server: package_server(fault=..., package=...)."""
+    """Starts the package server for one test: package_server(fault=..., package=...)."""
     servers = []
 
-    def start(fault="none", package=None, extra=()):
-        server = PackageServer(package or demo_package, tmp_path / ("requests-%d.log" % len(servers)), fault, extra)
+    def start(fault="none", package=None, **options):
+        log = tmp_path / ("requests-%d.log" % len(servers))
+        server = package_rig.start_package_server(package or demo_package, log, fault=fault, **options)
         servers.append(server)
         return server
 

@@ -1,6 +1,8 @@
 """How the command line picks a run mode, seen from outside the real exe."""
 import pytest
 
+from conftest import assert_package_installed
+
 ONLY_LOG_CREATED = ["Log created"]
 
 
@@ -45,11 +47,6 @@ def test_no_drive_taken_from_other_path_forms(machine, args):
     assert "Wizard for drive 0 " in result.messages[-1]
 
 
-def test_path_switch_followed_by_install_path_is_taken_as_install_path_next(machine):
-    result = machine.run_installer("--path", "E:", "/path=F:\\X")
-    assert "Windowless install into F:\\X " in result.messages[-1]
-
-
 def test_given_drive_hides_install_path(machine):
     machine.add_drive("E")
     result = machine.run_installer("--path", "E:\\", "/path=F:\\X")
@@ -57,15 +54,21 @@ def test_given_drive_hides_install_path(machine):
     assert "Wizard for drive 69" in result.messages[-1]
 
 
-def test_install_path_wins_over_app_update(machine):
-    result = machine.run_installer("/AppUpdate", "/path=E:\\Apps")
-    assert result.exit_code == 1
-    assert "Windowless install into E:\\Apps " in result.messages[-1]
-
-
-def test_text_in_front_of_install_switch_is_not_part_of_the_path(machine):
-    result = machine.run_installer("x/path=E:\\dir")
-    assert "Windowless install into E:\\dir " in result.messages[-1]
+@pytest.mark.parametrize("args, letter, folder", [
+    # "--path" without a drive root gives way to "/path=".
+    (["--path", "E:", "/path=F:\\X"], "F", "X"),
+    # The windowless install wins over update mode.
+    (["/AppUpdate", "/path=E:\\Apps"], "E", "Apps"),
+    # Text in front of the switch is not part of the path.
+    (["x/path=E:\\dir"], "E", "dir"),
+])
+def test_install_path_selects_the_windowless_install(machine, package_server, demo_package, args, letter, folder):
+    package_server()
+    drive = machine.add_usb_drive(letter)
+    result = machine.run_installer(*args)
+    assert result.exit_code == 0, result.messages
+    assert_package_installed(demo_package, drive / folder)
+    assert sorted(p.name for p in drive.iterdir()) == [folder]
 
 
 def test_empty_install_path_goes_on_to_update_and_wizard(machine):

@@ -6,7 +6,13 @@ from pathlib import Path
 
 import pytest
 
+import package_rig
+import wine_rig
 from conftest import assert_package_installed
+
+
+def package_requests(server):
+    return [r for r in server.requests() if "/SW_UPDATE/KV_MERIDEL/Korvane.zip" in r]
 
 
 def download_folder(machine, letter="E"):
@@ -36,8 +42,9 @@ def test_install_to_drive_root_lands_the_package_byte_for_byte(machine, package_
     assert_no_archive_left(machine)
     assert download_folder(machine).is_dir()
     assert not [r for r in result.records if r.level == "ERROR"], result.messages
+    assert any(m.startswith("InstallBackend::Download") for m in result.messages), result.messages
     # A size probe, then the package in 4 MiB ranges.
-    ranges = [r.split("range=")[1] for r in server.package_requests()]
+    ranges = [r.split("range=")[1] for r in package_requests(server)]
     size = demo_package.stat().st_size
     assert ranges[1:] == ["bytes=0-4194303", "bytes=4194304-%d" % (size - 1)], ranges
 
@@ -58,7 +65,7 @@ def test_target_that_is_not_a_listed_usb_drive_fails_before_any_download(machine
     machine.add_drive("Q")
     result = machine.run_installer("/path=" + target)
     assert result.exit_code == 1
-    assert server.package_requests() == []
+    assert package_requests(server) == []
     assert_no_archive_left(machine, target[0])
 
 
@@ -76,44 +83,76 @@ def test_drive_with_too_little_room_fails_before_any_download(machine, package_s
         Path(machine.prefix, "dosdevices", "e:").symlink_to(small)
         result = machine.run_installer("/path=E:\\")
         assert result.exit_code == 1
-        assert server.package_requests() == []
+        assert package_requests(server) == []
         assert list(small.iterdir()) == []
     finally:
         subprocess.run(["umount", str(small)])
 
 
-def test_damaged_package_is_fetched_once_more_then_fails_keeping_the_drive(machine, package_server, demo_package,
-                                                                           tmp_path):
-    damaged = tmp_path / "damaged.zip"
-    data = bytearray(demo_package.read_bytes())
+def damaged_copy(package, folder):
+    damaged = folder / "damaged.zip"
+    data = bytearray(package.read_bytes())
     middle = len(data) // 2
     data[middle:middle + 64] = bytes(64)  # inside the signature data's deflate stream
     damaged.write_bytes(bytes(data))
-    server = package_server(package=damaged)
-    drive = machine.add_usb_drive("E")
-    notes = put_owner_file(drive)
-    result = machine.run_installer("/path=E:\\")
+    return damaged
+
+
+def proxy_found_by_discovery(machine, services_log):
+    """A CONNECT proxy that the user's auto-config script names."""
+    proxy = package_rig.start_proxy(services_log)
+    wine_rig.set_proxy_settings(machine.prefix, auto_config_url="https://localhost:8443/proxy.pac")
+    return proxy
+
+
+@pytest.mark.parametrize("fault", ["not-found", "damaged"])
+def test_unusable_package_is_fetched_once_more_through_the_proxy_then_fails(machine, package_server, demo_package,
+                                                                            tmp_path, fault):
+    proxy = proxy_found_by_discovery(machine, tmp_path / "proxy.log")
+    try:
+        package = damaged_copy(demo_package, tmp_path) if fault == "damaged" else None
+        server = package_server(fault="not-found" if fault == "not-found" else "none", package=package,
+                                pac_proxy="127.0.0.1:%d" % proxy.port)
+        drive = machine.add_usb_drive("E")
+        notes = put_owner_file(drive)
+        result = machine.run_installer("/path=E:\\")
+    finally:
+        proxy.stop()
     assert result.exit_code == 1
     assert notes.read_bytes() == b"my own notes\r\n"
     assert_no_archive_left(machine)
-    errors = [m for m in result.messages if m.startswith("InstallBackend::Install exception")]
+    errors = [m for m in result.messages if m.startswith("InstallBackend::Install exception InstallBackend::Unzip")]
     assert len(errors) == 2, result.messages
-    # The package was fetched twice over: two size probes and their ranges.
-    probes = [r for r in server.package_requests() if "range=-" in r]
-    assert len(probes) >= 2, server.requests()
+    # The last download went through the proxy the script names.
+    assert "CONNECT localhost:8443" in proxy.requests()
+
+
+def test_dropped_connection_is_recovered_through_the_discovered_proxy(machine, package_server, demo_package,
+                                                                      tmp_path):
+    proxy = proxy_found_by_discovery(machine, tmp_path / "proxy.log")
+    try:
+        server = package_server(fault="drop-once", pac_proxy="127.0.0.1:%d" % proxy.port)
+        drive = machine.add_usb_drive("E")
+        result = machine.run_installer("/path=E:\\")
+    finally:
+        proxy.stop()
+    assert result.exit_code == 0, result.messages
+    assert_package_installed(demo_package, drive)
+    assert_no_archive_left(machine)
+    assert len([m for m in result.messages if m.startswith("InstallBackend::Install exception")]) == 1
+    assert "CONNECT localhost:8443" in proxy.requests()
+    assert len(package_requests(server)) >= 4
 
 
 def test_unusable_working_folder_fails_without_touching_the_drive(machine, package_server, tmp_path):
     server = package_server()
     drive = machine.add_usb_drive("E")
     notes = put_owner_file(drive)
-    # The installer's working folder name is taken by a file.
-    temp = tmp_path / "temp"
-    temp.mkdir()
-    (temp / "{502ABB8A-27F4-4A9D-A0B4-C99B926B99EE}").write_bytes(b"not a folder")
-    result = machine.run(machine.installer, "/path=E:\\", env={"TEMP": machine.windows_path(temp) + "\\",
-                                                                "TMP": machine.windows_path(temp) + "\\"})
+    # The installer's working folder name is taken by a file, so neither
+    # the log nor the download folder can be made.
+    machine.log_file.parent.write_bytes(b"not a folder")
+    result = machine.run(machine.installer, "/path=E:\\")
     assert result.exit_code == 1
     assert notes.read_bytes() == b"my own notes\r\n"
     assert sorted(p.name for p in drive.iterdir()) == ["Notes"]
-    assert server.package_requests() == []
+    assert package_requests(server) == []
