@@ -10,8 +10,8 @@
 
 namespace {
 
-using TestSupport::ArchivePath;
-using TestSupport::UnixToTicks;
+using KorvaneTest::ArchivePath;
+using KorvaneTest::UnixToTicks;
 
 struct EntryData {
   ZipStreamStatus status = ZipStreamStatus::Failed;
@@ -170,7 +170,7 @@ TEST(ZipReaderItems, ExtendedTimestampOverridesOnlyTheTimesItHolds) {
   ASSERT_NE(reader, nullptr);
   ZipItem item;
   ASSERT_EQ(GetZipItem(reader.get(), 0, item), ZipOk);
-  EXPECT_EQ(item.modificationTime, UnixToTicks(TestSupport::kUtMtime));
+  EXPECT_EQ(item.modificationTime, UnixToTicks(KorvaneTest::kUtMtime));
   EXPECT_EQ(item.accessTime, DosTicks(2020, 1, 2, 3, 4, 6));
   EXPECT_EQ(item.creationTime, item.accessTime);
 
@@ -178,8 +178,8 @@ TEST(ZipReaderItems, ExtendedTimestampOverridesOnlyTheTimesItHolds) {
   auto infoZip = Open("unix_modes.zip");
   ASSERT_NE(infoZip, nullptr);
   ASSERT_EQ(GetZipItem(infoZip.get(), 0, item), ZipOk);
-  EXPECT_EQ(item.modificationTime, UnixToTicks(TestSupport::kUnixMtime));
-  EXPECT_EQ(item.accessTime, UnixToTicks(TestSupport::kUnixAtime));
+  EXPECT_EQ(item.modificationTime, UnixToTicks(KorvaneTest::kUnixMtime));
+  EXPECT_EQ(item.accessTime, UnixToTicks(KorvaneTest::kUnixAtime));
   EXPECT_EQ(item.creationTime, DosTicks(2020, 9, 13, 12, 26, 40));
 }
 
@@ -189,13 +189,13 @@ TEST(ZipReaderItems, DamagedTimestampsAndImpossibleDatesGiveDefinedTimes) {
   const std::uint64_t dos = DosTicks(2020, 1, 2, 3, 4, 6);
   ZipItem item;
   ASSERT_EQ(GetZipItem(reader.get(), 0, item), ZipOk);  // promises three, holds one
-  EXPECT_EQ(item.modificationTime, UnixToTicks(TestSupport::kUtMtime));
+  EXPECT_EQ(item.modificationTime, UnixToTicks(KorvaneTest::kUtMtime));
   EXPECT_EQ(item.accessTime, dos);
   EXPECT_EQ(item.creationTime, dos);
   ASSERT_EQ(GetZipItem(reader.get(), 1, item), ZipOk);  // flags but no room
   EXPECT_EQ(item.modificationTime, dos);
   ASSERT_EQ(GetZipItem(reader.get(), 2, item), ZipOk);  // size beyond the field
-  EXPECT_EQ(item.modificationTime, UnixToTicks(TestSupport::kUtMtime));
+  EXPECT_EQ(item.modificationTime, UnixToTicks(KorvaneTest::kUtMtime));
   EXPECT_EQ(item.accessTime, dos);
   for (int i : {3, 4}) {  // month 0; hour 25, minute 61, February 30
     ASSERT_EQ(GetZipItem(reader.get(), i, item), ZipOk);

@@ -9,9 +9,9 @@
 
 #include "FakeHttpClient.h"
 #include "Installer/Engine/InstallException.h"
-#include "LogCapture.h"
+#include "Support/LogCapture.h"
 #include "Platform/Text/TextConversion.h"
-#include "RecordingListener.h"
+#include "Support/RecordingListener.h"
 
 namespace {
 

@@ -33,7 +33,8 @@ struct FakeStorage : Platform::IInstallStorage {
   std::uint32_t LastErrorCode() override { return 87; }
 };
 
-struct RecordingListener : IInstallListener {
+// Keeps statuses and stored codes in one sequence: their order matters here.
+struct SequenceListener : IInstallListener {
   std::vector<std::string> calls;
   int code = -1;
   void OnStatus(int status) override { calls.push_back("status " + std::to_string(status)); }
@@ -88,9 +89,9 @@ struct ScriptedSteps {
 struct InstallSequence : ::testing::Test {
   FakeStorage storage;
   ScriptedSteps script;
-  RecordingListener listener;
+  SequenceListener listener;
   CancelFlag cancel{false};
-  LogCapture log;
+  KorvaneTest::LogCapture log;
 
   bool Run(const std::wstring& drive = L"E:", IInstallListener* to = nullptr) {
     return InstallBackend::Install(drive, kWorkRoot, to ? to : &listener, &cancel, script.Bind(), storage);
@@ -105,7 +106,7 @@ TEST_F(InstallSequence, SuccessfulRunDownloadsDirectlyExtractsAndDeletesTheArchi
   EXPECT_THAT(storage.created, ElementsAre(kWorkFolder));
   EXPECT_THAT(storage.createdPaths, ElementsAre(L"E:"));
   EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
-  EXPECT_TRUE(log.Lines().empty());
+  EXPECT_TRUE(log.lines().empty());
 }
 
 TEST_F(InstallSequence, NullListenerGetsNoCallAndTheResultTellsTheOutcome) {
@@ -117,7 +118,7 @@ TEST_F(InstallSequence, NullListenerGetsNoCallAndTheResultTellsTheOutcome) {
 
 TEST_F(InstallSequence, DriveLetterMustBeAnExactKeyOfTheUsbDrives) {
   for (const std::wstring drive : {L"e:", L"F:", L"E", L""}) {
-    RecordingListener fresh;
+    SequenceListener fresh;
     EXPECT_FALSE(Run(drive, &fresh)) << drive.size();
     EXPECT_THAT(fresh.calls, ElementsAre("code 0", "code 2048", "status 3"));
   }
@@ -129,7 +130,7 @@ TEST_F(InstallSequence, FreeSpaceThresholdIsExactly150MiB) {
   storage.freeBytes = 157286400;
   EXPECT_TRUE(Run());
   storage.freeBytes = 157286399;
-  RecordingListener second;
+  SequenceListener second;
   EXPECT_FALSE(Run(L"E:", &second));
   EXPECT_THAT(second.calls, ElementsAre("code 0", "code 1024", "status 3"));
   EXPECT_EQ(script.downloadCalls.size(), 1u);
@@ -145,7 +146,7 @@ TEST_F(InstallSequence, UnreadableVolumeCountsAsDisconnectedDrive) {
 TEST_F(InstallSequence, ErrorWhileListingDrivesIsLoggedAndTheDriveCountsAsPresent) {
   script.listThrows = true;
   EXPECT_TRUE(Run());
-  EXPECT_THAT(log.Lines(),
+  EXPECT_THAT(log.lines(),
               ElementsAre("ERROR InstallBackend::Install CheckDriveConnected Generic exception Last error: 87"));
 }
 
@@ -154,7 +155,7 @@ TEST_F(InstallSequence, FailedFirstDownloadIsRetriedThroughTheProxyPath) {
   EXPECT_TRUE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 0", "status 1", "status 2"));
-  EXPECT_THAT(log.Lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::PerformRequest "
+  EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::PerformRequest "
                                        "WinHttpReceiveResponse failed Last error: 87"));
 }
 
@@ -173,7 +174,7 @@ TEST_F(InstallSequence, UnreadableArchiveIsDownloadedOnceMoreThroughTheProxyPath
   EXPECT_TRUE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
   EXPECT_EQ(script.unzipTargets.size(), 2u);
-  EXPECT_THAT(log.Lines(), ElementsAre("ERROR InstallBackend::Install exception Failed to open zip file Last error: 87"));
+  EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception Failed to open zip file Last error: 87"));
 }
 
 TEST_F(InstallSequence, AtMostThreeDownloadsAndThenFailure) {
@@ -182,7 +183,7 @@ TEST_F(InstallSequence, AtMostThreeDownloadsAndThenFailure) {
   EXPECT_FALSE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true, true));
   EXPECT_EQ(listener.calls.back(), "status 3");
-  EXPECT_EQ(log.Lines().size(), 3u);
+  EXPECT_EQ(log.lines().size(), 3u);
 }
 
 TEST_F(InstallSequence, CancelDuringFirstDownloadFailsWithoutRetry) {

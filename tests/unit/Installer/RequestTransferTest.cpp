@@ -8,7 +8,7 @@
 
 #include "FakeHttpClient.h"
 #include "Installer/Engine/InstallException.h"
-#include "LogCapture.h"
+#include "Support/LogCapture.h"
 
 namespace {
 

@@ -14,8 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 using InstallBackend::InstallException;
 using InstallBackend::Unzip;
-using TestSupport::ArchivePath;
-using TestSupport::ReadWholeFile;
+using KorvaneTest::ArchivePath;
+using KorvaneTest::ReadWholeFile;
 
 class UnzipTest : public ::testing::Test {
  protected:
@@ -44,14 +44,14 @@ class UnzipTest : public ::testing::Test {
     return count;
   }
 
-  TestSupport::CurrentDirectoryRestorer m_restorer;
-  TestSupport::ScratchFolder m_scratch;
+  KorvaneTest::CurrentDirectoryRestorer m_restorer;
+  KorvaneTest::ScratchFolder m_scratch;
   fs::path m_target;
   CancelFlag m_cancel{false};
 };
 
 TEST_F(UnzipTest, WritesFoldersAndFilesWithProgressPerEntry) {
-  TestSupport::RecordingListener listener;
+  KorvaneTest::RecordingListener listener;
   EXPECT_EQ(Run("four_entries.zip", &listener), L"");
   EXPECT_EQ(listener.statuses, std::vector<int>{Extracting});
   EXPECT_EQ(listener.fractions, (std::vector<float>{0.25f, 0.5f, 0.75f, 1.0f}));
@@ -76,7 +76,7 @@ TEST_F(UnzipTest, ExtractsBelowTheTargetWhateverTheDirectoryWasBefore) {
 }
 
 TEST_F(UnzipTest, EmptyArchiveReportsExtractingAndNoProgress) {
-  TestSupport::RecordingListener listener;
+  KorvaneTest::RecordingListener listener;
   EXPECT_EQ(Run("empty.zip", &listener), L"");
   EXPECT_EQ(listener.statuses, std::vector<int>{Extracting});
   EXPECT_TRUE(listener.fractions.empty());
@@ -84,7 +84,7 @@ TEST_F(UnzipTest, EmptyArchiveReportsExtractingAndNoProgress) {
 
 TEST_F(UnzipTest, CancelBeforeFirstEntryWritesNothing) {
   m_cancel = true;
-  TestSupport::RecordingListener listener;
+  KorvaneTest::RecordingListener listener;
   EXPECT_EQ(Run("four_entries.zip", &listener), L"");
   EXPECT_EQ(listener.statuses, std::vector<int>{Extracting});
   EXPECT_TRUE(listener.fractions.empty());
@@ -93,7 +93,7 @@ TEST_F(UnzipTest, CancelBeforeFirstEntryWritesNothing) {
 
 TEST_F(UnzipTest, UnusableArchiveOrTargetFailsToOpen) {
   const std::wstring openFailed = L"InstallBackend::Unzip Failed to open zip file";
-  TestSupport::RecordingListener listener;
+  KorvaneTest::RecordingListener listener;
   EXPECT_EQ(Run("not_a_zip.zip", &listener), openFailed);
   EXPECT_EQ(Run("missing.zip", &listener), openFailed);
   EXPECT_TRUE(listener.statuses.empty());
@@ -111,7 +111,7 @@ TEST_F(UnzipTest, UnusableArchiveOrTargetFailsToOpen) {
 }
 
 TEST_F(UnzipTest, EntryThatCannotBeDescribedStopsAfterEarlierEntries) {
-  TestSupport::RecordingListener listener;
+  KorvaneTest::RecordingListener listener;
   EXPECT_EQ(Run("unsupported_method.zip", &listener), L"InstallBackend::Unzip GetZipItem failed");
   EXPECT_EQ(ReadWholeFile(m_target / "first.txt"), "first");
   EXPECT_FALSE(fs::exists(m_target / "second.txt"));

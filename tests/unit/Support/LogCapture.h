@@ -1,54 +1,49 @@
 #pragma once
+// Collects the records written to the log while the object lives, as
+// "INFO message" / "ERROR message".
 #include <easylogging++.h>
 
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
 #include <string>
 #include <vector>
 
-// Sends the records of the logger "default" to a file of its own for the
-// life of the object, so a test can read the messages that were written.
+namespace KorvaneTest {
+
 class LogCapture {
  public:
-  LogCapture() : m_path(UniquePath()) {
-    el::Configurations configuration;
-    configuration.setToDefault();
-    configuration.setGlobally(el::ConfigurationType::Format, "%level %msg");
-    configuration.setGlobally(el::ConfigurationType::ToFile, "true");
-    configuration.setGlobally(el::ConfigurationType::ToStandardOutput, "false");
-    configuration.setGlobally(el::ConfigurationType::Filename, m_path);
-    el::Loggers::reconfigureLogger("default", configuration);
+  LogCapture() {
+    Lines().clear();
+    el::Helpers::installLogDispatchCallback<Sink>("KorvaneTestLogCapture");
+    el::Loggers::reconfigureAllLoggers(el::ConfigurationType::ToStandardOutput, "false");
   }
-  ~LogCapture() {
-    el::Configurations quiet;
-    quiet.setToDefault();
-    quiet.setGlobally(el::ConfigurationType::ToFile, "false");
-    quiet.setGlobally(el::ConfigurationType::ToStandardOutput, "false");
-    el::Loggers::reconfigureLogger("default", quiet);
-    std::remove(m_path.c_str());
-  }
+  ~LogCapture() { el::Helpers::uninstallLogDispatchCallback<Sink>("KorvaneTestLogCapture"); }
 
-  // "LEVEL message" for every record so far.
-  std::vector<std::string> Lines() const {
-    el::Loggers::getLogger("default")->flush();
-    std::ifstream file(m_path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(line);
+  const std::vector<std::string>& lines() const { return Lines(); }
+  int Count(const std::string& line) const {
+    return static_cast<int>(std::count(Lines().begin(), Lines().end(), line));
+  }
+  bool Has(const std::string& line) const { return Count(line) > 0; }
+  // Index of the first line equal to line at or after from; -1 when none.
+  int Find(const std::string& line, int from = 0) const {
+    for (int i = from; i < static_cast<int>(Lines().size()); ++i) {
+      if (Lines()[i] == line) return i;
     }
-    return lines;
+    return -1;
   }
 
  private:
-  static std::string UniquePath() {
-    static int counter = 0;
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    const std::string name = "korvane-log-" + std::to_string(stamp) + "-" + std::to_string(++counter) + ".log";
-    return (std::filesystem::temp_directory_path() / name).string();
+  class Sink : public el::LogDispatchCallback {
+   protected:
+    void handle(const el::LogDispatchData* data) override {
+      const el::LogMessage* message = data->logMessage();
+      const char* level = message->level() == el::Level::Error ? "ERROR " : "INFO ";
+      Lines().push_back(level + message->message());
+    }
+  };
+  static std::vector<std::string>& Lines() {
+    static std::vector<std::string> lines;
+    return lines;
   }
-
-  std::string m_path;
 };
+
+}  // namespace KorvaneTest

@@ -3,19 +3,23 @@
 
 #include "Installer/Engine/InstallListener.h"
 
-namespace TestSupport {
+namespace KorvaneTest {
 
 // Keeps every call the engine makes, in order.
-class RecordingListener : public IInstallListener {
+class RecordingListener final : public IInstallListener {
  public:
   void OnStatus(int status) override { statuses.push_back(status); }
   void OnProgress(float fraction) override { fractions.push_back(fraction); }
-  int GetErrorCode() override { return errorCode; }
-  void SetErrorCode(int code) override { errorCode = code; }
+  int GetErrorCode() override { return code; }
+  void SetErrorCode(int value) override {
+    code = value;
+    ++codesStored;
+  }
 
   std::vector<int> statuses;
   std::vector<float> fractions;
-  int errorCode = 0;
+  int code = 0;
+  int codesStored = 0;
 };
 
-}  // namespace TestSupport
+}  // namespace KorvaneTest

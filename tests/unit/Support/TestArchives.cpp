@@ -8,7 +8,7 @@
 
 #include "Platform/Text/TextConversion.h"
 
-namespace TestSupport {
+namespace KorvaneTest {
 
 std::wstring ArchivePath(const std::string& name) {
   std::string path = std::string(KORVANE_TEST_ARCHIVE_DIR) + "/" + name;
@@ -60,4 +60,4 @@ std::filesystem::path ToPath(const std::wstring& text) {
   return std::filesystem::u8path(Platform::Utf16ToUtf8(text));
 }
 
-}  // namespace TestSupport
+}  // namespace KorvaneTest

@@ -4,7 +4,7 @@
 
 // The archives tests/unit/data/make_archives.py makes at test set-up, and
 // scratch folders for the files an extraction writes.
-namespace TestSupport {
+namespace KorvaneTest {
 
 // Times make_archives.py gives its files (seconds since 1970, UTC).
 constexpr long long kUnixMtime = 1600000000;
@@ -50,4 +50,4 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 // Text of a UTF-16 std::wstring as a path (wchar_t is 32 bits on Linux).
 std::filesystem::path ToPath(const std::wstring& text);
 
-}  // namespace TestSupport
+}  // namespace KorvaneTest

@@ -18,8 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 using InstallBackend::InstallException;
 using InstallBackend::Unzip;
-using TestSupport::ArchivePath;
-using TestSupport::UnixToTicks;
+using KorvaneTest::ArchivePath;
+using KorvaneTest::UnixToTicks;
 
 // Drive U: of the test prefix (mapped by the test set-up to a host folder),
 // emptied before each test: the way a USB drive appears to the installer.
@@ -82,7 +82,7 @@ class DriveTest : public ::testing::Test {
     return ::GetFileAttributesW(OnDrive(relative).c_str());
   }
 
-  TestSupport::CurrentDirectoryRestorer m_restorer;
+  KorvaneTest::CurrentDirectoryRestorer m_restorer;
   const std::wstring m_drive = L"U:";
   const fs::path m_root = L"U:\\";
   CancelFlag m_cancel{false};
@@ -111,7 +111,7 @@ TEST_F(DriveTest, FilesGetTheEntryAttributesAndFoldersGetHiddenAfterwards) {
   EXPECT_EQ(Attributes(L"folder") & kept, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_EQ(Attributes(L"secret") & kept,
             static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_EQ(TestSupport::ReadWholeFile(m_root / "folder" / "inside.txt"), "inside");
+  EXPECT_EQ(KorvaneTest::ReadWholeFile(m_root / "folder" / "inside.txt"), "inside");
 }
 
 TEST_F(DriveTest, ReadOnlyFileInTheWayFailsAndEarlierEntriesStay) {
@@ -149,7 +149,7 @@ TEST_F(DriveTest, HiddenEntryReplacesAnExistingFileAndHidesIt) {
   ::WriteFile(file, "an older and longer file", 24, &written, nullptr);
   ::CloseHandle(file);
   EXPECT_EQ(Run("windows_attributes.zip"), L"");
-  EXPECT_EQ(TestSupport::ReadWholeFile(m_root / "hidden.txt"), "hidden");
+  EXPECT_EQ(KorvaneTest::ReadWholeFile(m_root / "hidden.txt"), "hidden");
   EXPECT_NE(Attributes(L"hidden.txt") & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
@@ -161,8 +161,8 @@ TEST_F(DriveTest, FileTimesComeFromTheEntry) {
   FILETIME created, accessed, written;
   ASSERT_TRUE(::GetFileTime(file, &created, &accessed, &written));
   ::CloseHandle(file);
-  EXPECT_EQ(Ticks(written), UnixToTicks(TestSupport::kUnixMtime));
-  EXPECT_EQ(Ticks(accessed), UnixToTicks(TestSupport::kUnixAtime));
+  EXPECT_EQ(Ticks(written), UnixToTicks(KorvaneTest::kUnixMtime));
+  EXPECT_EQ(Ticks(accessed), UnixToTicks(KorvaneTest::kUnixAtime));
 
   EXPECT_EQ(Run("timestamp_mtime_only.zip"), L"");
   const HANDLE stamped = ::CreateFileW(OnDrive(L"stamped.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
@@ -170,7 +170,7 @@ TEST_F(DriveTest, FileTimesComeFromTheEntry) {
   ASSERT_NE(stamped, INVALID_HANDLE_VALUE);
   ASSERT_TRUE(::GetFileTime(stamped, &created, &accessed, &written));
   ::CloseHandle(stamped);
-  EXPECT_EQ(Ticks(written), UnixToTicks(TestSupport::kUtMtime));
+  EXPECT_EQ(Ticks(written), UnixToTicks(KorvaneTest::kUtMtime));
   // The access time comes from the DOS date and time, 2020-01-02 03:04:06
   // local time. Wine keeps no creation time: it reports the last write.
   EXPECT_EQ(Ticks(accessed), UnixToTicks(1577934246) - Platform::CurrentUtcOffsetTicks());
@@ -185,7 +185,7 @@ TEST_F(DriveTest, CancelBeforeTheFirstEntryLeavesTheDriveEmpty) {
 TEST_F(DriveTest, DamagedOrHostileEntriesWriteNothingOutsideTheDrive) {
   EXPECT_EQ(Run("not_a_zip.zip"), L"InstallBackend::Unzip Failed to open zip file");
   EXPECT_EQ(Run("crc_mismatch.zip"), L"InstallBackend::Unzip UnzipItem failed");
-  EXPECT_EQ(TestSupport::ReadWholeFile(m_root / "good.txt"), "good");
+  EXPECT_EQ(KorvaneTest::ReadWholeFile(m_root / "good.txt"), "good");
   for (const char* archive : {"escape.zip", "escape_dots.zip"}) {
     EXPECT_EQ(Run(archive), L"InstallBackend::Unzip UnzipItem failed") << archive;
   }
