@@ -10,7 +10,7 @@ PACKAGES=(
   wine wine32 wine64
   xvfb xauth x11-utils xdotool imagemagick
   python3 python3-pytest openssl ca-certificates
-  zip unzip p7zip-full
+  zip unzip p7zip-full libarchive-tools time
 )
 
 missing=()
