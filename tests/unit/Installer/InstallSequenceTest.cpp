@@ -206,6 +206,9 @@ TEST_F(InstallSequence, DownloadFolderCollapsesDoubledSeparators) {
   EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T\\", L'E'), L"C:\\T\\KV_Install_E\\");
   EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T", L'E'), L"C:\\T\\KV_Install_E\\");
   EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T\\\\", L'E'), L"C:\\T\\\\KV_Install_E\\");
+  // A temporary folder on a share: collapsing its leading pair would move
+  // the download folder onto the current drive.
+  EXPECT_EQ(InstallBackend::DownloadFolderFor(L"\\\\srv\\home\\T\\", L'E'), L"\\\\srv\\home\\T\\KV_Install_E\\");
 }
 
 }  // namespace
