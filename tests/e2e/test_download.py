@@ -1,8 +1,9 @@
 """The real download (WinHTTP under Wine) against the local package server.
 
-The install sequence is not part of the program yet, so the download runs
-in the probe program KorvaneDownloadProbe.exe, which calls it exactly as the
-install sequence will and writes the installer's log.
+The download runs on its own in the probe program KorvaneDownloadProbe.exe,
+which calls it exactly as the install sequence does and writes the
+installer's log, so that its outcome and archive can be checked without an
+extraction behind it.
 """
 import os
 
