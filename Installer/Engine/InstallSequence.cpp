@@ -46,9 +46,13 @@ class InstallRun {
   std::wstring m_zipPath;
 };
 
+// A working root on a network share (\\server\share\..., where the
+// user's temporary folder may live) keeps its leading pair: collapsed, it
+// would name a folder on the current drive instead.
 std::wstring CollapseDoubleSeparators(const std::wstring& path) {
-  std::wstring out;
-  for (size_t i = 0; i < path.size(); ++i) {
+  const bool networkPath = path.compare(0, 2, L"\\\\") == 0;
+  std::wstring out = networkPath ? path.substr(0, 2) : std::wstring();
+  for (size_t i = out.size(); i < path.size(); ++i) {
     out.push_back(path[i]);
     if (path[i] == L'\\' && i + 1 < path.size() && path[i + 1] == L'\\') ++i;
   }

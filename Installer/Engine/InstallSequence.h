@@ -40,7 +40,8 @@ bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallLi
              const CancelFlag* cancel);
 
 // The per-drive download folder below the working root, with doubled
-// separators collapsed: "<root>KV_Install_E\".
+// separators collapsed: "<root>KV_Install_E\". The leading pair of a
+// network path stays.
 std::wstring DownloadFolderFor(const std::wstring& workRoot, wchar_t driveLetter);
 
 }  // namespace InstallBackend

@@ -62,9 +62,12 @@ void RaiseWriteFailure() {
   Raise(L"InstallBackend::PerformRequest Failed to write the archive");
 }
 
-// One response body into the archive. Bytes beyond the requested range (a
-// server that ignores Range and sends the whole package each time) are not
-// written, so the archive never outgrows the package.
+// One response body into the archive. A body longer than its range comes
+// from a server that ignores Range and sends the package from its first
+// byte every time. For the first range that body is the whole package and
+// is taken whole, which ends the download; for a later range its bytes
+// belong at the start of the archive, so the request fails rather than
+// write them at the range's place. Nothing past the package is written.
 class BodyCopy {
  public:
   BodyCopy(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
@@ -79,8 +82,9 @@ class BodyCopy {
 
  private:
   std::uint32_t Available();
+  std::uint32_t Wanted(std::uint32_t available);
   void Append(std::uint32_t count);
-  void Finish(std::uint32_t rangeLength);
+  void Finish();
 
   IInstallListener* m_listener;
   int& m_progressReports;
@@ -93,24 +97,27 @@ class BodyCopy {
   std::uint32_t& m_rangeOffset;
 
   std::uint32_t m_thisRequest = 0;
+  std::uint32_t m_limit = 0;  // bytes this request is to copy
+  bool m_wholePackage = false;
   bool m_cutShort = false;
   std::vector<char> m_buffer;
 };
 
 bool BodyCopy::Run(std::uint32_t rangeLength) {
+  m_limit = rangeLength;
   for (;;) {
     if (IsCancelled(m_cancel)) {
       LOG_INFO << "InstallBackend::PerformRequest Cancelled.";
       return false;
     }
     const std::uint32_t available = Available();
-    const std::uint32_t wanted = std::min(available, rangeLength - m_thisRequest);
+    const std::uint32_t wanted = Wanted(available);
     if (available > 0 && wanted == 0) break;
     Append(wanted);
     ReportProgress(m_listener, m_progressReports, m_totalSize, m_bytesReceived);
     if (available == 0) break;
   }
-  Finish(rangeLength);
+  Finish();
   return true;
 }
 
@@ -130,6 +137,19 @@ std::uint32_t BodyCopy::Available() {
   return 0;
 }
 
+std::uint32_t BodyCopy::Wanted(std::uint32_t available) {
+  if (m_totalSize > 0 && !m_wholePackage && available > m_limit - m_thisRequest) {
+    if (m_rangeOffset != 0) {
+      LOG_ERROR << "InstallBackend::PerformRequest Response goes past the range starting at "
+                << m_rangeOffset;
+      Raise(L"InstallBackend::PerformRequest Response does not match the requested range");
+    }
+    m_wholePackage = true;
+    m_limit = static_cast<std::uint32_t>(m_totalSize);
+  }
+  return std::min(available, m_limit - m_thisRequest);
+}
+
 void BodyCopy::Append(std::uint32_t count) {
   if (count == 0) return;
   m_buffer.assign(static_cast<std::size_t>(count) + 1, 0);
@@ -144,15 +164,15 @@ void BodyCopy::Append(std::uint32_t count) {
   m_bytesReceived += read;
 }
 
-void BodyCopy::Finish(std::uint32_t rangeLength) {
+void BodyCopy::Finish() {
   // A body that ends before its range without a time-out is a dropped
   // connection; taking it as complete would leave a hole in the archive.
-  if (!m_cutShort && m_totalSize > 0 && m_thisRequest < rangeLength) {
+  if (!m_cutShort && m_totalSize > 0 && m_thisRequest < m_limit) {
     LOG_ERROR << "InstallBackend::PerformRequest Response ended after " << m_thisRequest
-              << " of " << rangeLength << " bytes";
+              << " of " << m_limit << " bytes";
     Raise(L"InstallBackend::PerformRequest Response ended before the range was complete");
   }
-  if (!m_cutShort) m_rangeOffset += ChunkSize;
+  if (!m_cutShort) m_rangeOffset += m_wholePackage ? m_thisRequest : ChunkSize;
   // Buffered bytes that cannot reach the disk (a full drive) must fail here,
   // not later as a damaged archive.
   if (!m_file.flush()) RaiseWriteFailure();

@@ -328,13 +328,29 @@ TEST_F(DownloadTest, ProbeWithoutUsableSizeRaises) {
   EXPECT_EQ(huge.sends, 1);
 }
 
-TEST_F(DownloadTest, ServerIgnoringRangeCannotGrowArchivePastPackage) {
-  FakeHttpClient http(MiB4 + 100);
+TEST_F(DownloadTest, ServerIgnoringRangeGivesThePackageInItsFirstAnswer) {
+  FakeHttpClient http(2 * MiB4 + 100);
   http.rangeIgnored = true;
   Run(http);
-  EXPECT_EQ(fs::file_size(Archive()), MiB4 + 100u);
+  // Every answer starts at the package's first byte: the first one is the
+  // package, and a second request would only put those bytes at 4 MiB.
+  EXPECT_TRUE(ArchiveIsPackage(2 * MiB4 + 100));
+  EXPECT_EQ(http.sends, 2);
   for (float fraction : listener.fractions) EXPECT_LE(fraction, 1.0f);
+  EXPECT_FLOAT_EQ(listener.fractions.back(), 1.0f);
+  EXPECT_EQ(http.OpenHandles(), 0u);
+}
+
+TEST_F(DownloadTest, ServerIgnoringRangeAfterACutShortRangeRaises) {
+  FakeHttpClient http(2 * MiB4);
+  http.rangeIgnored = true;
+  http.timeoutRequest = 1;
+  http.timeoutAfterBytes = 1000;
+  EXPECT_EQ(RunExpectingFailure(http),
+            L"InstallBackend::PerformRequest Response does not match the requested range");
+  EXPECT_TRUE(log.Has("ERROR InstallBackend::PerformRequest Response goes past the range starting at 1000"));
   EXPECT_EQ(http.sends, 3);
+  EXPECT_EQ(http.OpenHandles(), 0u);
 }
 
 }  // namespace

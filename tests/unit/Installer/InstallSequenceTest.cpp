@@ -20,12 +20,14 @@ const std::wstring kArchive = kWorkFolder + L"Korvane.zip";
 struct FakeStorage : Platform::IInstallStorage {
   std::uint64_t freeBytes = 8ull * 1024 * 1024 * 1024;
   bool volumeReadable = true;
+  bool freeSpaceThrows = false;
   std::vector<std::wstring> created, createdPaths, deleted;
 
   bool FolderExists(const std::wstring&) override { return false; }
   void CreateFolder(const std::wstring& path) override { created.push_back(path); }
   void CreateFolderPath(const std::wstring& path) override { createdPaths.push_back(path); }
   bool GetFreeBytes(const std::wstring&, std::uint64_t& bytes) override {
+    if (freeSpaceThrows) throw std::bad_alloc();
     bytes = freeBytes;
     return volumeReadable;
   }
@@ -150,6 +152,29 @@ TEST_F(InstallSequence, ErrorWhileListingDrivesIsLoggedAndTheDriveCountsAsPresen
               ElementsAre("ERROR InstallBackend::Install CheckDriveConnected Generic exception Last error: 87"));
 }
 
+// Errors without a text of their own say in the log which step raised them.
+TEST_F(InstallSequence, ErrorsWithoutATextAreLoggedWithTheirStep) {
+  storage.freeSpaceThrows = true;
+  InstallSteps steps = script.Bind();
+  int downloads = 0;
+  steps.download = [&downloads](const std::wstring& folder, IInstallListener*, const CancelFlag*, bool) {
+    if (++downloads == 1) throw std::bad_alloc();
+    return folder + L"Korvane.zip";
+  };
+  steps.unzip = [](const std::wstring&, const std::wstring&, IInstallListener*, const CancelFlag*) {
+    throw std::bad_alloc();
+  };
+  EXPECT_FALSE(InstallBackend::Install(L"E:", kWorkRoot, &listener, &cancel, steps, storage));
+  EXPECT_EQ(downloads, 3);
+  EXPECT_THAT(log.lines(),
+              ElementsAre("ERROR InstallBackend::Install CheckDriveFreeSpace Generic exception Last error: 87",
+                          "ERROR InstallBackend::Install Download Generic exception Last error: 87",
+                          "ERROR InstallBackend::Install Generic exception Last error: 87",
+                          "ERROR InstallBackend::Install Generic exception Last error: 87"));
+  EXPECT_EQ(listener.calls.back(), "status 3");
+  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+}
+
 TEST_F(InstallSequence, FailedFirstDownloadIsRetriedThroughTheProxyPath) {
   script.downloadFails = {true};
   EXPECT_TRUE(Run());
@@ -206,6 +231,9 @@ TEST_F(InstallSequence, DownloadFolderCollapsesDoubledSeparators) {
   EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T\\", L'E'), L"C:\\T\\KV_Install_E\\");
   EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T", L'E'), L"C:\\T\\KV_Install_E\\");
   EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T\\\\", L'E'), L"C:\\T\\\\KV_Install_E\\");
+  // A temporary folder on a share: collapsing its leading pair would move
+  // the download folder onto the current drive.
+  EXPECT_EQ(InstallBackend::DownloadFolderFor(L"\\\\srv\\home\\T\\", L'E'), L"\\\\srv\\home\\T\\KV_Install_E\\");
 }
 
 }  // namespace
