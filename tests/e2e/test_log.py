@@ -1,4 +1,7 @@
 """The diagnostic log as the real exe writes it under Wine."""
+import datetime
+
+from conftest import RECORD_PATTERN
 
 
 def test_two_runs_append_to_one_log(machine):
@@ -14,13 +17,20 @@ def test_two_runs_append_to_one_log(machine):
 
 def test_every_record_has_the_fixed_layout(machine):
     from conftest import LogRecord
+    before = datetime.datetime.now()
     machine.run_installer("/path=E:\\")
+    after = datetime.datetime.now()
     lines = machine.log_lines()
     assert lines
     for line in lines:
         record = LogRecord(line)  # raises on any other layout
         assert record.logger == "default"
         assert record.level in ("INFO", "ERROR")
+        # Day first, then month, in local time: the pattern alone cannot
+        # tell 09/12 from 12/09.
+        day, month, year, hour, minute, second, milli = map(int, RECORD_PATTERN.match(line).groups()[:7])
+        written = datetime.datetime(year, month, day, hour, minute, second, milli * 1000)
+        assert before - datetime.timedelta(seconds=2) <= written <= after + datetime.timedelta(seconds=2), line
 
 
 def test_log_lives_in_the_working_folder_of_the_temp_directory(machine):
