@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 namespace Platform {
 
@@ -6,6 +7,10 @@ namespace Platform {
 // DLL may ever come from the program's folder or the current folder. Called
 // first thing in the entry point.
 void RestrictDllSearchToSystemFolder();
+
+// The full path of a file in the system folder; empty when the folder is
+// unknown. What SystemLibrary loads where the loader has no flag for it.
+std::wstring SystemFolderPath(const wchar_t* fileName);
 
 // A DLL loaded from the system folder only, released with the object.
 class SystemLibrary {

@@ -45,6 +45,11 @@ def test_sources_give_one_ascii_entry_per_resource(sources):
     ("ru", "%.0f", "%d", "placeholders"),
     ("ja", "267 = ドライブ %c", "267 = ドライブ", "placeholders"),
     ("es", "291 = Instalar", "291 = Ins\\ntalar", "line breaks"),
+    # Losing a break puts the drive on the caption's first line.
+    ("de", "auf:\\n%s", "auf: %s", "line breaks"),
+    ("fr", "%c.\\nAu moins", "%c. Au moins", "line breaks"),
+    # The Russian free-space message is the one single-line text.
+    ("ru", "%c. Требуется", "%c.\\nТребуется", "line breaks"),
     ("fr", "147 = Accepter", "147 = ", "empty"),
     ("pl", "303 = Nie znaleziono dysku USB\n", "", "missing"),
     ("it", "291 = Installa\n", "291 = Installa\n291 = Installa\n", "twice"),
