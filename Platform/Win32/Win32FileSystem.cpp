@@ -95,10 +95,19 @@ std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::ui
   // could, as the Unix permission bits do not stop root. Keep the rule.
   const DWORD existing = ::GetFileAttributesW(path.c_str());
   if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) return nullptr;
+  // Windows refuses to replace a hidden or system file with one that lacks
+  // those bits, so an update would fail on every such file: clear them
+  // first, and put them back if the file still cannot be replaced.
+  const DWORD concealing = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const bool cleared = existing != INVALID_FILE_ATTRIBUTES && (existing & concealing) &&
+                       ::SetFileAttributesW(path.c_str(), (existing & ~concealing) | FILE_ATTRIBUTE_NORMAL);
   // No sharing: nobody sees a half-written file while the entry is extracted.
   UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     attributes, nullptr));
-  if (!handle.Valid()) return nullptr;
+  if (!handle.Valid()) {
+    if (cleared) ::SetFileAttributesW(path.c_str(), existing);
+    return nullptr;
+  }
   return std::make_unique<Win32WritableFile>(std::move(handle));
 }
 

@@ -153,6 +153,17 @@ TEST_F(DriveTest, HiddenEntryReplacesAnExistingFileAndHidesIt) {
   EXPECT_NE(Attributes(L"hidden.txt") & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
+TEST_F(DriveTest, HiddenSystemFileInTheWayIsReplacedByAPlainEntry) {
+  const HANDLE file = ::CreateFileW(OnDrive(L"plain.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ::CloseHandle(file);
+  ASSERT_NE(Attributes(L"plain.txt") & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(Run("windows_attributes.zip"), L"");
+  EXPECT_EQ(KorvaneTest::ReadWholeFile(m_root / "plain.txt"), "plain");
+  EXPECT_EQ(Attributes(L"plain.txt") & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u);
+}
+
 TEST_F(DriveTest, FileTimesComeFromTheEntry) {
   EXPECT_EQ(Run("unix_modes.zip"), L"");
   const HANDLE file = ::CreateFileW(OnDrive(L"readme.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
