@@ -7,6 +7,13 @@ cd "$(dirname "$0")/.."
 
 tools/setup.sh
 
+# The builds and the Wine prefixes of the end-to-end tests take a few GB;
+# say so up front rather than fail later with puzzling write errors.
+free_kb=$(df --output=avail -k . | tail -1)
+if [ "$free_kb" -lt $((6 * 1024 * 1024)) ]; then
+  echo "warning: only $((free_kb / 1024)) MB free on $(pwd); the tests need about 6 GB" >&2
+fi
+
 jobs=$(nproc)
 for preset in native win32 win32-local; do
   cmake --preset "$preset" > /dev/null

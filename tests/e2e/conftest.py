@@ -6,6 +6,7 @@ the installer's log.
 """
 import os
 import re
+import shutil
 import sys
 from pathlib import Path
 
@@ -166,14 +167,20 @@ def template_prefix(tmp_path_factory):
     # Every test machine answers WMI from its own fixture file; Wine's own
     # WMI knows no USB disks.
     wine_rig.register_wmi_provider(prefix, BUILD_DIR / "tests" / "fixtures" / "WmiProvider" / "FixtureWmiProvider.dll")
-    return prefix
+    yield prefix
+    wine_rig.remove_prefix(prefix)
 
 
 @pytest.fixture
 def machine(template_prefix, screen, tmp_path):
     prefix = wine_rig.clone_prefix(template_prefix, tmp_path / "prefix")
-    yield WineMachine(prefix, screen, tmp_path)
+    machine = WineMachine(prefix, screen, tmp_path)
+    yield machine
+    # The installer's log is all that is worth keeping of the prefix.
     wine_rig.stop_wineserver(prefix)
+    if machine.log_file.exists():
+        shutil.copyfile(machine.log_file, tmp_path / "Installer.log")
+    wine_rig.remove_prefix(prefix)
 
 
 # --- The local package server --------------------------------------------

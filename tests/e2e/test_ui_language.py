@@ -30,7 +30,7 @@ def windows_path(path):
 def prefix(template_prefix, tmp_path_factory):
     copy = wine_rig.clone_prefix(template_prefix, tmp_path_factory.mktemp("language") / "prefix")
     yield copy
-    wine_rig.stop_wineserver(copy)
+    wine_rig.remove_prefix(copy)
 
 
 def run_probe(prefix, args=(), env=None):
