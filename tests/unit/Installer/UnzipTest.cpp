@@ -137,6 +137,19 @@ TEST_F(UnzipTest, DamagedDataFailsTheEntryAndKeepsWhatCameBefore) {
   EXPECT_EQ(Run("encrypted.zip"), itemFailed);
 }
 
+#ifndef _WIN32
+// A drive that fills up during the extraction: the entry written onto
+// /dev/full fails like any other write error and the extraction stops there.
+TEST_F(UnzipTest, FullDriveFailsTheEntryBeingWrittenAndStops) {
+  fs::create_symlink("/dev/full", m_target / "part2.txt");
+  KorvaneTest::RecordingListener listener;
+  EXPECT_EQ(Run("four_entries.zip", &listener), L"InstallBackend::Unzip UnzipItem failed");
+  EXPECT_EQ(ReadWholeFile(m_target / "part1.txt").size(), 700u);
+  EXPECT_FALSE(fs::exists(m_target / "part3.txt"));
+  EXPECT_EQ(listener.fractions, std::vector<float>{0.25f});
+}
+#endif
+
 TEST_F(UnzipTest, NamesThatClimbAboveTheTargetAreNeverWritten) {
   const std::wstring itemFailed = L"InstallBackend::Unzip UnzipItem failed";
   for (const char* archive : {"escape.zip", "escape_dots.zip"}) {
