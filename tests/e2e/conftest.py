@@ -176,8 +176,8 @@ def machine(template_prefix, screen, tmp_path):
     prefix = wine_rig.clone_prefix(template_prefix, tmp_path / "prefix")
     machine = WineMachine(prefix, screen, tmp_path)
     yield machine
-    # The installer's log is all that is worth keeping of the prefix.
-    wine_rig.stop_wineserver(prefix)
+    # The installer's log is all that is worth keeping of the prefix; every
+    # run has already waited for the prefix's programs to end.
     if machine.log_file.exists():
         shutil.copyfile(machine.log_file, tmp_path / "Installer.log")
     wine_rig.remove_prefix(prefix)
