@@ -114,7 +114,7 @@ def measure(prefix, probe, work, size):
 
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build-dir", default=str(SOURCE_DIR / "build" / "win32-local"))
+    parser.add_argument("--build-dir", default=str(SOURCE_DIR / "build" / (wine_rig.wine_arch() + "-local")))
     parser.add_argument("--large-mb", type=int, default=150)
     parser.add_argument("--small-mb", type=int, default=16)
     options = parser.parse_args(argv)

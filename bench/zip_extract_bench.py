@@ -24,7 +24,8 @@ import wine_rig  # noqa: E402
 
 WORK = os.path.join(ROOT, "build", "bench")
 NATIVE_BUILD = os.path.join(ROOT, "build", "bench-native")
-WINDOWS_BUILD = os.path.join(ROOT, "build", "win32-local")
+WINDOWS_PRESET = wine_rig.wine_arch() + "-local"
+WINDOWS_BUILD = os.path.join(ROOT, "build", WINDOWS_PRESET)
 WORDS = [w.encode() for w in (
     "korvane signature scan drive portable update engine heuristic archive "
     "quarantine report virus pattern database module resource").split()]
@@ -57,7 +58,7 @@ def build():
     subprocess.run(["cmake", "--build", NATIVE_BUILD, "-j2", "--target", "korvane_unzip_bench"], check=True,
                    stdout=subprocess.DEVNULL)
     if not os.path.exists(os.path.join(WINDOWS_BUILD, "CMakeCache.txt")):
-        subprocess.run(["cmake", "--preset", "win32-local"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--preset", WINDOWS_PRESET], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", WINDOWS_BUILD, "-j2", "--target", "korvane_unzip_bench"], check=True,
                    stdout=subprocess.DEVNULL)
 
@@ -88,7 +89,7 @@ def tools(prefix):
         ("unzip", lambda pkg, out: (["unzip", "-q", "-o", pkg, "-d", out], None)),
         ("bsdtar", lambda pkg, out: (["bsdtar", "-xf", pkg, "-C", out], None)),
         ("Unzip native", lambda pkg, out: ([native, pkg, out], None)),
-        ("Unzip Wine", lambda pkg, out: (["wine", exe, windows_path(pkg), windows_path(out)], wine_env)),
+        ("Unzip Wine", lambda pkg, out: (wine_rig.wine_command() + [exe, windows_path(pkg), windows_path(out)], wine_env)),
     ]
 
 

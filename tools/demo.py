@@ -10,11 +10,13 @@ import sys
 from pathlib import Path
 
 SOURCE = Path(__file__).resolve().parents[1]
-BUILD = SOURCE / "build" / "win32-local"
 sys.path.insert(0, str(SOURCE / "tools" / "rig"))
 sys.path.insert(0, str(SOURCE / "tests" / "e2e"))
 import package_rig  # noqa: E402
 import wine_rig  # noqa: E402
+
+# The build this machine runs: 32-bit, or 64-bit where no 32-bit code runs.
+BUILD = SOURCE / "build" / (wine_rig.wine_arch() + "-local")
 
 WORKING_FOLDER = "{502ABB8A-27F4-4A9D-A0B4-C99B926B99EE}"
 
@@ -48,7 +50,8 @@ def main():
     args = ["/path=E:\\"]
     print("Package server: https://localhost:8443/SW_UPDATE/KV_MERIDEL/Korvane.zip (%d bytes)" % package.stat().st_size)
     print("Drive E: (USB, label KORVANE USB) is %s" % drive)
-    print("Running: KorvaneInstaller.exe %s" % " ".join(args))
+    print("Running: KorvaneInstaller.exe %s (%s build under %s Wine)" % (" ".join(args), wine_rig.wine_arch(),
+                                                                       wine_rig.wine_arch()))
     screen = wine_rig.VirtualScreen()
     try:
         code, _, _ = wine_rig.run(prefix, BUILD / "Installer" / "KorvaneInstaller.exe", args,

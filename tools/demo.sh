@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-cmake --preset win32-local > /dev/null
-cmake --build --preset win32-local -j "$(nproc)"
+# The 32-bit build where this machine runs 32-bit code, else the 64-bit one.
+preset="$(tools/rig/machine_arch.sh)-local"
+cmake --preset "$preset" > /dev/null
+cmake --build --preset "$preset" -j "$(nproc)"
 exec /usr/bin/python3 tools/demo.py

@@ -13,10 +13,22 @@ from pathlib import Path
 import pytest
 
 SOURCE_DIR = Path(os.environ.get("KORVANE_SOURCE_DIR", Path(__file__).resolve().parents[2]))
-BUILD_DIR = Path(os.environ.get("KORVANE_BUILD_DIR", SOURCE_DIR / "build" / "win32-local"))
 sys.path.insert(0, str(SOURCE_DIR / "tools" / "rig"))
 
 import wine_rig  # noqa: E402
+
+# The build under test is the one for the architecture this machine runs
+# (KORVANE_BUILD_DIR names another); the prefixes follow the program's own
+# architecture, so a 64-bit build always runs in 64-bit prefixes.
+BUILD_DIR = Path(os.environ.get("KORVANE_BUILD_DIR", SOURCE_DIR / "build" / (wine_rig.wine_arch() + "-local")))
+INSTALLER = BUILD_DIR / "Installer" / "KorvaneInstaller.exe"
+if INSTALLER.exists():
+    os.environ["KORVANE_WINE_ARCH"] = wine_rig.pe_arch(INSTALLER)
+ARCH = wine_rig.wine_arch()
+
+
+def pytest_report_header(config):
+    return "Windows programs: %s build in %s, under %s Wine" % (ARCH, BUILD_DIR, ARCH)
 
 WORKING_FOLDER = "{502ABB8A-27F4-4A9D-A0B4-C99B926B99EE}"
 RECORD_PATTERN = re.compile(r"^(\d\d)/(\d\d)/(\d{4}) (\d\d):(\d\d):(\d\d),(\d{3}) ([A-Z]+) \[(\w+)\] (.*)$")
@@ -59,7 +71,7 @@ class WineMachine:
 
     @property
     def installer(self):
-        return BUILD_DIR / "Installer" / "KorvaneInstaller.exe"
+        return INSTALLER
 
     @property
     def stub(self):
@@ -161,7 +173,7 @@ def screen():
 
 @pytest.fixture(scope="session")
 def template_prefix(tmp_path_factory):
-    if not (BUILD_DIR / "Installer" / "KorvaneInstaller.exe").exists():
+    if not INSTALLER.exists():
         pytest.fail("the installer is not built in %s" % BUILD_DIR)
     prefix = wine_rig.make_prefix(tmp_path_factory.mktemp("template") / "prefix")
     # Every test machine answers WMI from its own fixture file; Wine's own

@@ -54,7 +54,7 @@ def test_log_reaches_a_temp_directory_with_characters_outside_ascii(machine):
     env = wine_rig.wine_env(machine.prefix)
     windows_temp = "C:\\" + "\\".join(temp.relative_to(Path(machine.prefix) / "drive_c").parts) + "\\" + name
     for variable in ("TEMP", "TMP"):
-        subprocess.run(["wine", "reg", "add", r"HKCU\Environment", "/v", variable, "/t", "REG_SZ",
+        subprocess.run(wine_rig.wine_command() + ["reg", "add", r"HKCU\Environment", "/v", variable, "/t", "REG_SZ",
                         "/d", windows_temp, "/f"], env=env, check=True, timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wine_rig.wait_wineserver(machine.prefix)

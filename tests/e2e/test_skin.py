@@ -37,7 +37,7 @@ def prepare_prefix(machine, dpi):
     settings.append([r"HKCR\https\shell\open\command", "/ve", "/d",
                      '"%s" "%%1"' % machine.windows_path(machine.stub)])
     for setting in settings:
-        subprocess.run(["wine", "reg", "add"] + setting + ["/f"], env=env, check=True,
+        subprocess.run(wine_rig.wine_command() + ["reg", "add"] + setting + ["/f"], env=env, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
     wine_rig.wait_wineserver(machine.prefix)
 
@@ -90,7 +90,7 @@ class SkinScreen:
         env = wine_rig.wine_env(machine.prefix, extra)
         report = machine.windows_path(self.report_path)
         self.process = subprocess.Popen(
-            ["wine", str(SCREEN_EXE), "--report", report, "--measure-first", "102"],
+            wine_rig.wine_command() + [str(SCREEN_EXE), "--report", report, "--measure-first", "102"],
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.wait_for("301.ready")
 
@@ -171,7 +171,9 @@ def background_matches(shot, origin, client, image_id, excluded, step=9):
                           for dx in (-1, 0, 1) for dy in (-1, 0, 1)]
             if any(close_to(shot.pixel(origin[0] + x, origin[1] + y), c, 6) for c in candidates):
                 matched += 1
-    assert checked > 200
+    # Enough points to mean something; a font with a shorter line makes the
+    # screen, and so the grid, smaller.
+    assert checked > 150
     return matched / checked
 
 

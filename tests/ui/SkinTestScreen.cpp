@@ -219,7 +219,7 @@ class SkinTestScreen : public NCommon::SkinnedScreen {
     ::GetWindowTextA(Handle(), title, sizeof(title));
     m_report.Line(m_prefix, "title", title);
     m_report.Line(m_prefix, "appwindow",
-                  std::to_string((::GetWindowLongW(Handle(), GWL_EXSTYLE) & WS_EX_APPWINDOW) ? 1 : 0));
+                  std::to_string((::GetWindowLongPtrW(Handle(), GWL_EXSTYLE) & WS_EX_APPWINDOW) ? 1 : 0));
   }
 
   const Report& m_report;

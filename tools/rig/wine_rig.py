@@ -6,11 +6,19 @@ Used by the pytest suite (as a module) and by CTest (as a command):
   wine_rig.py make-prefix DIR        boot a prefix (idempotent)
   wine_rig.py run PREFIX EXE [ARGS]  run a program under Xvfb in a copy-free prefix
   wine_rig.py map-drive PREFIX LETTER FOLDER  boot the prefix if needed, map a drive letter
+  wine_rig.py arch                   print the architecture the rig uses here
+
+A prefix is 32-bit ("win32") or 64-bit ("win64"), as KORVANE_WINE_ARCH says;
+without it, as tools/rig/machine_arch.sh finds this machine (64-bit where no
+32-bit program runs, or everywhere with KORVANE_FORCE_WIN64=1). The program
+under test must be built for the prefix's architecture.
 """
 import contextlib
 import fcntl
+import functools
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -19,12 +27,50 @@ import time
 BOOT_TIMEOUT = 300
 RUN_TIMEOUT = 600
 
+MACHINE_ARCH_PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "machine_arch.sh")
+# Debian's "wine" wrapper starts the 32-bit loader whenever it is installed,
+# even on a kernel that cannot run it, so each architecture names its loader.
+LOADERS = {"win32": "/usr/lib/wine/wine", "win64": "/usr/lib/wine/wine64"}
+PE_MACHINES = {0x014C: "win32", 0x8664: "win64"}
+
+
+@functools.lru_cache(maxsize=None)
+def machine_arch():
+    """What tools/rig/machine_arch.sh says of this machine (and of KORVANE_FORCE_WIN64)."""
+    return subprocess.run([MACHINE_ARCH_PROBE], check=True, stdout=subprocess.PIPE,
+                          timeout=60).stdout.decode().strip()
+
+
+def wine_arch():
+    """The architecture of the prefixes this run makes and uses."""
+    arch = os.environ.get("KORVANE_WINE_ARCH") or machine_arch()
+    if arch not in LOADERS:
+        raise ValueError("unknown Wine architecture %r" % arch)
+    return arch
+
+
+def wine_command():
+    """The loader that runs a program in this run's prefixes."""
+    return [LOADERS[wine_arch()]]
+
+
+def pe_arch(program):
+    """"win32" or "win64": the architecture a Windows program is built for."""
+    with open(program, "rb") as f:
+        header = f.read(4096)
+    offset = struct.unpack_from("<I", header, 0x3C)[0]
+    if header[:2] != b"MZ" or header[offset:offset + 4] != b"PE\0\0":
+        raise ValueError("%s is not a Windows program" % program)
+    machine = struct.unpack_from("<H", header, offset + 4)[0]
+    return PE_MACHINES[machine]
+
 
 def wine_env(prefix, extra=None):
     env = dict(os.environ)
     env.update({
         "WINEPREFIX": str(prefix),
-        "WINEARCH": "win32",
+        "WINEARCH": wine_arch(),
+        "WINELOADER": LOADERS[wine_arch()],
         "WINEDEBUG": env.get("WINEDEBUG", "-all"),
         # No Mono or Gecko installer dialogs: the installer needs neither.
         "WINEDLLOVERRIDES": "mscoree=;mshtml=",
@@ -46,7 +92,7 @@ def make_prefix(prefix):
             return prefix
         shutil.rmtree(prefix, ignore_errors=True)
         env = wine_env(prefix)
-        subprocess.run(["wineboot", "-i"], env=env, check=True, timeout=BOOT_TIMEOUT,
+        subprocess.run(wine_command() + ["wineboot", "-i"], env=env, check=True, timeout=BOOT_TIMEOUT,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=BOOT_TIMEOUT)
         open(ready, "w").close()
@@ -62,7 +108,7 @@ def register_wmi_provider(prefix, dll):
     env = wine_env(prefix)
     windows_dll = "Z:" + os.path.abspath(str(dll)).replace("/", "\\")
     for value in (["/ve", "/d", windows_dll], ["/v", "ThreadingModel", "/d", "Both"]):
-        subprocess.run(["wine", "reg", "add", key] + value + ["/f"], env=env, check=True, timeout=120,
+        subprocess.run(wine_command() + ["reg", "add", key] + value + ["/f"], env=env, check=True, timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(["wineserver", "-w"], env=env, timeout=120)
 
@@ -154,7 +200,7 @@ def set_proxy_settings(prefix, proxy="", bypass="", auto_config_url="", auto_det
             commands.append(["add", INTERNET_SETTINGS, "/v", name, "/t", "REG_SZ", "/d", value, "/f"])
     env = wine_env(prefix)
     for command in commands:
-        subprocess.run(["wine", "reg"] + command, env=env, check=True, timeout=120,
+        subprocess.run(wine_command() + ["reg"] + command, env=env, check=True, timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_wineserver(prefix)
 
@@ -191,7 +237,7 @@ def run(prefix, program, args=(), extra_env=None, timeout=RUN_TIMEOUT, display=N
     env = wine_env(prefix, extra_env)
     if display:
         env["DISPLAY"] = display
-    done = subprocess.run(["wine", str(program)] + list(args), env=env, timeout=timeout,
+    done = subprocess.run(wine_command() + [str(program)] + list(args), env=env, timeout=timeout,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     return done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace")
 
@@ -203,7 +249,14 @@ def main(argv):
     if len(argv) == 4 and argv[0] == "map-drive":
         map_drive(make_prefix(argv[1]), argv[2], argv[3])
         return 0
+    if argv == ["arch"]:
+        print(wine_arch())
+        return 0
     if len(argv) >= 3 and argv[0] == "run":
+        if pe_arch(argv[2]) != wine_arch():
+            print("%s is a %s program; this prefix is %s" % (argv[2], pe_arch(argv[2]), wine_arch()),
+                  file=sys.stderr)
+            return 2
         prefix = make_prefix(argv[1])
         screen = None if os.environ.get("DISPLAY") else VirtualScreen()
         try:
