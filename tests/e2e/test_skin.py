@@ -107,7 +107,6 @@ class SkinScreen:
         while time.monotonic() < deadline:
             found = self.report().get(key)
             if found is not None and (value is None or found == value):
-                time.sleep(0.5)  # let the last paint land
                 return self.report()
             assert self.process.poll() is None, "the test screen ended early"
             time.sleep(0.2)
@@ -125,7 +124,6 @@ class SkinScreen:
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], check=True, timeout=30,
                        env=dict(os.environ, DISPLAY=self.machine.display))
-        time.sleep(0.4)
 
     def move_to_client(self, x, y, origin=None):
         ox, oy = origin or self.origin()
@@ -134,6 +132,29 @@ class SkinScreen:
     def shot(self, label):
         ARTIFACTS.mkdir(parents=True, exist_ok=True)
         return Shot(self.machine.display, ARTIFACTS / ("%s_%s.png" % (self.name, label)))
+
+    def shot_showing(self, label, shows, what):
+        """The first screenshot that shows what the test waits for: the
+        program has painted, but Wine hands its pixels to the X server a
+        moment later, and pointer events reach it a moment after xdotool."""
+        deadline = time.monotonic() + READY_SECONDS
+        while True:
+            shot = self.shot(label)
+            if shows(shot):
+                return shot
+            assert time.monotonic() < deadline, "the screen never showed " + what
+            assert self.process.poll() is None, "the test screen ended early"
+
+    def colour_becomes(self, label, point, colour, tolerance, origin=None):
+        ox, oy = origin or self.origin()
+        shot = self.shot_showing(label, lambda s: close_to(s.pixel(ox + point[0], oy + point[1]), colour, tolerance),
+                                 "%s at %s" % (colour, point))
+        return shot.pixel(ox + point[0], oy + point[1])
+
+    def release(self, count):
+        """Releases the mouse button and waits until the screen saw release number count."""
+        self.xdotool("mouseup", 1)
+        self.wait_for("301.releases", str(count))
 
     def close(self):
         if self.process.poll() is None:
@@ -209,7 +230,9 @@ def test_test_screen_loads_alpha_blend_at_run_time_only():
 def test_skin_follows_the_display_dpi(skin_screen, dpi):
     screen = skin_screen(dpi, "dpi%d" % dpi)
     report = screen.report()
-    shot = screen.shot("initial")
+    origin, client = screen.origin(), screen.control("client")
+    shot = screen.shot_showing("initial", lambda shot: background_matches(
+        shot, origin, client, 302, excluded_areas(screen, dpi)) > 0.97, "its background")
     s = dpi / 96.0
 
     for template, height_units in (("102", 277), ("301", 106)):
@@ -236,7 +259,6 @@ def test_skin_follows_the_display_dpi(skin_screen, dpi):
     assert screen.control("refresh")[2:] == [rounded(16, dpi), rounded(16, dpi)]
     assert int(report["301.caption_offset"]) == scaled(18, dpi)
 
-    origin, client = screen.origin(), screen.control("client")
     # The rounded outline cuts the corners: the desktop shows there.
     assert not close_to(shot.pixel(origin[0], origin[1]), shot.pixel(origin[0] + client[0] // 2, origin[1] + 3))
     # The background fills the whole client area, stretched in both directions.
@@ -275,53 +297,53 @@ def test_skin_reacts_to_the_pointer_and_drags(skin_screen):
     probe = (cx + scaled(8, dpi), cy + scaled(3, dpi))
     origin = screen.origin()
 
-    def close_colour(label):
-        return screen.shot(label).pixel(origin[0] + probe[0], origin[1] + probe[1])
-    assert close_to(close_colour("normal"), BLUE, 20)
+    screen.colour_becomes("normal", probe, BLUE, 20)
     screen.move_to_client(*probe)
-    assert close_to(close_colour("hover"), BLUE_HOVER, 20)
+    screen.colour_becomes("hover", probe, BLUE_HOVER, 20)
     # Pressed shows the lighter image; moving off before release clicks nothing.
     screen.xdotool("mousedown", 1)
-    assert close_to(close_colour("pressed"), BLUE_PRESSED, 25)
+    screen.colour_becomes("pressed", probe, BLUE_PRESSED, 25)
     screen.move_to_client(scaled(100, dpi), scaled(12, dpi))
     screen.xdotool("mouseup", 1)
     # The button held the capture, so the dialog did not move: the close
     # button is still where it was, in its normal image.
-    assert close_to(close_colour("left"), BLUE, 20)
+    screen.colour_becomes("left", probe, BLUE, 20)
+    assert screen.origin() == origin and screen.process.poll() is None
 
     # The logo has a normal image only: hovered and pressed it still shows it.
     lx, ly, lw, lh = screen.control("logo")
     shield = (lx + scaled(13, dpi), ly + scaled(22, dpi))
     screen.move_to_client(*shield)
-    assert close_to(screen.shot("logo_hover").pixel(origin[0] + shield[0], origin[1] + shield[1]), (41, 119, 207), 40)
+    screen.colour_becomes("logo_hover", shield, (41, 119, 207), 40)
     screen.xdotool("mousedown", 1)
-    assert close_to(screen.shot("logo_pressed").pixel(origin[0] + shield[0], origin[1] + shield[1]), (41, 119, 207), 40)
+    screen.colour_becomes("logo_pressed", shield, (41, 119, 207), 40)
     # Releasing on the logo swaps the background: the frame hook is asked again.
     screen.xdotool("mouseup", 1)
     screen.wait_for("301.frame_asked", "2")
-    shot = screen.shot("second_background")
     client = screen.control("client")
-    assert background_matches(shot, origin, client, 301, excluded_areas(screen, dpi)) > 0.97
+    shot = screen.shot_showing("second_background", lambda shot: background_matches(
+        shot, origin, client, 301, excluded_areas(screen, dpi)) > 0.97, "the second background")
     left, top, right, bottom = frame_rect(dpi)
     assert close_to(shot.pixel(origin[0] + (left + right) // 2, origin[1] + (top + bottom) // 2), (255, 255, 255), 3)
 
     # Dragging by the background and where the hidden help button sits moves
     # the window by exactly the mouse's movement.
     hx, hy, hw, hh = screen.control("help")
-    for label, (px, py) in (("background", (scaled(100, dpi), scaled(12, dpi))),
-                            ("help", (hx + hw // 2, hy + hh // 2))):
+    for count, (label, (px, py)) in enumerate((("background", (scaled(100, dpi), scaled(12, dpi))),
+                                               ("help", (hx + hw // 2, hy + hh // 2))), start=1):
         before = screen.origin() if label == "background" else screen.numbers("301.window_after_release")
         screen.move_to_client(px, py, before)
         screen.xdotool("mousedown", 1)
         for _ in range(5):
             screen.xdotool("mousemove_relative", "--", 7, 4)
         screen.xdotool("mousemove_relative", "--", 2, -3)
-        screen.xdotool("mouseup", 1)
+        screen.release(count)
         after = screen.numbers("301.window_after_release")
         assert after == [before[0] + 37, before[1] + 17], label
     # The moved window is painted afresh, background and all.
     moved = screen.numbers("301.window_after_release")
-    assert background_matches(screen.shot("dragged"), moved, client, 301, excluded_areas(screen, dpi)) > 0.97
+    screen.shot_showing("dragged", lambda shot: background_matches(
+        shot, moved, client, 301, excluded_areas(screen, dpi)) > 0.97, "the moved window painted")
 
     # The maker's logo opens the maker's page and leaves the screen open.
     mx, my, mw, mh = screen.control("maker")

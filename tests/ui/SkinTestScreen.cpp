@@ -21,7 +21,7 @@
 namespace {
 
 constexpr UINT kReportAndClose = WM_APP + 1;
-constexpr UINT_PTR kReadyTimer = 1;
+constexpr UINT kShown = WM_APP + 2;
 
 class Report {
  public:
@@ -71,11 +71,8 @@ class SkinTestScreen : public NCommon::SkinnedScreen {
     if (drive) SetUpDriveControls();
     SetTitleAndOutline();
     if (drive) CreateFonts();
-    if (m_closeAtOnce) {
-      ::PostMessageW(Handle(), kReportAndClose, 0, 0);
-    } else {
-      ::SetTimer(Handle(), kReadyTimer, 700, nullptr);
-    }
+    // Posted messages come after the dialog is shown, when the modal loop runs.
+    ::PostMessageW(Handle(), m_closeAtOnce ? kReportAndClose : kShown, 0, 0);
     return TRUE;
   }
 
@@ -92,9 +89,11 @@ class SkinTestScreen : public NCommon::SkinnedScreen {
     return 0;
   }
 
-  LRESULT OnTimer(WPARAM timer, LPARAM) {
-    if (timer != kReadyTimer) return 0;
-    ::KillTimer(Handle(), kReadyTimer);
+  // Ready once the whole screen has been painted: the pending paints of the
+  // dialog and its controls run now, and GDI's batch goes out.
+  LRESULT OnShown(WPARAM, LPARAM) {
+    ::RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ::GdiFlush();
     WriteMeasurements();
     m_report.Line(m_prefix, "ready", "1");
     return 0;
@@ -109,6 +108,7 @@ class SkinTestScreen : public NCommon::SkinnedScreen {
     ImageDialog::OnLButtonUp(flags, point);
     const RECT window = GetWindowRect();
     m_report.Line(m_prefix, "window_after_release", Numbers({window.left, window.top}));
+    m_report.Line(m_prefix, "releases", std::to_string(++m_releases));
   }
 
   DECLARE_MESSAGE_MAP()
@@ -226,6 +226,7 @@ class SkinTestScreen : public NCommon::SkinnedScreen {
   bool m_closeAtOnce;
   std::string m_prefix;
   int m_frameAsked = 0;
+  int m_releases = 0;
   NCommon::AnimatedBitmapButton m_installButton;
   NCommon::AnimatedBitmapButton m_refreshButton;
   Platform::ComboBox m_driveList;
@@ -234,7 +235,7 @@ class SkinTestScreen : public NCommon::SkinnedScreen {
 
 BEGIN_MESSAGE_MAP(SkinTestScreen, NCommon::SkinnedScreen)
   ON_MESSAGE(kReportAndClose, OnReportAndClose)
-  ON_MESSAGE(WM_TIMER, OnTimer)
+  ON_MESSAGE(kShown, OnShown)
   ON_BN_CLICKED(IDC_PRODUCT_LOGO, OnLogoClicked)
   ON_WM_LBUTTONUP()
 END_MESSAGE_MAP()
