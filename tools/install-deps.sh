@@ -9,7 +9,7 @@ PACKAGES=(
   libeasyloggingpp-dev googletest
   wine wine32 wine64
   xvfb xauth x11-utils xdotool imagemagick
-  python3 python3-pytest openssl ca-certificates
+  python3 python3-pytest openssl ca-certificates osslsigncode
   zip unzip p7zip-full libarchive-tools time
 )
 
