@@ -31,6 +31,17 @@ struct SignatureCheck {
 // can carry and a C string would cut off), never matches.
 bool SignerNameMatches(const std::wstring& signer, const std::wstring& expected);
 
+// The refusal for a certificate chain whose trust status (the CERT_TRUST_*
+// error bits of the chain that validated the signature) shows a fault no
+// genuine signature has: a root nobody trusts, a chain that does not reach
+// a root or loops, a revoked or badly signed certificate, one the user
+// distrusts. 0 when there is none. Unknown or offline revocation is no
+// fault here, nor is an expired certificate (a timestamped signature
+// outlives it): the trust policy has already judged both. Windows' policy
+// refuses all of these itself; Wine's accepts a self-signed certificate
+// from an untrusted root, so the chain is looked at again.
+std::uint32_t ChainFaultResult(std::uint32_t chainErrorStatus);
+
 // "0x800B0100": a result code as the log shows it.
 std::string ResultCodeText(std::uint32_t result);
 

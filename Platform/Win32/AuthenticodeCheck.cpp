@@ -28,21 +28,26 @@ GUID GenericVerifyV2() {
 
 std::uint32_t ResultOf(LONG status) { return static_cast<std::uint32_t>(static_cast<unsigned long>(status)); }
 
-// The common name in the subject of the certificate that made the
-// signature, from the trust provider's state after a verification.
-std::wstring SignerCommonName(HANDLE stateData, const SystemLibrary& wintrust, const SystemLibrary& crypt32) {
+// The signer the trust provider validated, from its state after a
+// verification; null when it holds none.
+CRYPT_PROVIDER_SGNR* ValidatedSigner(HANDLE stateData, const SystemLibrary& wintrust) {
   auto provDataFromState = wintrust.Get<ProvDataFromStateDataFunction>("WTHelperProvDataFromStateData");
   auto signerFromChain = wintrust.Get<ProvSignerFromChainFunction>("WTHelperGetProvSignerFromChain");
-  auto getNameString = crypt32.Get<CertGetNameStringFunction>("CertGetNameStringW");
-  if (!provDataFromState || !signerFromChain || !getNameString) return std::wstring();
-
+  if (!provDataFromState || !signerFromChain) return nullptr;
   CRYPT_PROVIDER_DATA* provider = provDataFromState(stateData);
-  if (!provider) return std::wstring();
+  if (!provider) return nullptr;
   CRYPT_PROVIDER_SGNR* signer = signerFromChain(provider, 0, FALSE, 0);
   if (!signer || signer->csCertChain == 0 || !signer->pasCertChain || !signer->pasCertChain[0].pCert) {
-    return std::wstring();
+    return nullptr;
   }
-  PCCERT_CONTEXT leaf = signer->pasCertChain[0].pCert;
+  return signer;
+}
+
+// The common name in the subject of the certificate that made the signature.
+std::wstring SignerCommonName(const CRYPT_PROVIDER_SGNR& signer, const SystemLibrary& crypt32) {
+  auto getNameString = crypt32.Get<CertGetNameStringFunction>("CertGetNameStringW");
+  if (!getNameString) return std::wstring();
+  PCCERT_CONTEXT leaf = signer.pasCertChain[0].pCert;
   void* commonName = const_cast<char*>(szOID_COMMON_NAME);
   const DWORD length = getNameString(leaf, CERT_NAME_ATTR_TYPE, 0, commonName, nullptr, 0);
   if (length <= 1) return std::wstring();
@@ -95,8 +100,15 @@ SignatureCheck CheckSignatureOfOpenFile(HANDLE file, const std::wstring& path, c
   GUID action = GenericVerifyV2();
   const LONG status = verifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &trust);
   if (status == ERROR_SUCCESS) {
-    check.signer = SignerCommonName(trust.hWVTStateData, wintrust, crypt32);
-    check.result = SignerNameMatches(check.signer, expectedSigner) ? 0 : SignatureCheck::kSignerMismatch;
+    const CRYPT_PROVIDER_SGNR* signer = ValidatedSigner(trust.hWVTStateData, wintrust);
+    if (!signer || !signer->pChainContext) {
+      check.result = ResultOf(TRUST_E_NOSIGNATURE);
+    } else if (const std::uint32_t fault = ChainFaultResult(signer->pChainContext->TrustStatus.dwErrorStatus)) {
+      check.result = fault;
+    } else {
+      check.signer = SignerCommonName(*signer, crypt32);
+      check.result = SignerNameMatches(check.signer, expectedSigner) ? 0 : SignatureCheck::kSignerMismatch;
+    }
   } else {
     check.result = ResultOf(status);
   }

@@ -1,8 +1,9 @@
 """Only a Korvane.exe signed by the maker is ever accepted or started: the
 real Authenticode check (wintrust and crypt32 under Wine) of the stub
 application, signed at build time by the rig's test signer, against copies
-that are unsigned, changed after signing, or signed by another signer of
-the same trusted CA."""
+that are unsigned, changed after signing, signed by another signer of the
+same trusted CA, or signed with the trusted signer's name by a certificate
+that chains to no trusted root."""
 import subprocess
 import sys
 
@@ -18,14 +19,16 @@ REFUSALS = {
     "unsigned": "result 0x800B0100",                                     # TRUST_E_NOSIGNATURE
     "changed": "result 0x80096010",                                      # TRUST_E_BAD_DIGEST
     "other-signer": 'result 0x800B0004, signed by "Korvane Other Signer"',  # not our signer
+    # Our signer's name on a self-made certificate: no trusted root.
+    "impostor": "result 0x800B0109",                                     # CERT_E_UNTRUSTEDROOT
 }
 
 
 def impostor_bytes(kind):
     if kind == "unsigned":
         return (STUBS / "StubKorvane-unsigned.exe").read_bytes()
-    if kind == "other-signer":
-        return (STUBS / "StubKorvane-other-signer.exe").read_bytes()
+    if kind in ("other-signer", "impostor"):
+        return (STUBS / ("StubKorvane-%s.exe" % kind)).read_bytes()
     # One byte of the signed program's code, changed after it was signed.
     data = bytearray((STUBS / "StubKorvane.exe").read_bytes())
     data[len(data) // 4] ^= 0x01

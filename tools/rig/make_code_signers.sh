@@ -3,6 +3,8 @@
 # install_test_ca.sh made (run that first): "Korvane Test Signer", the
 # signer the -local builds trust, and "Korvane Other Signer", a certificate
 # from the same trusted CA with another subject, for the wrong-signer case.
+# A third, self-signed, carries the trusted signer's very name but chains to
+# no trusted root: what anybody can make.
 # Safe to run again: what exists is kept. Needs openssl and the CA's key.
 set -eu
 DIR=${KORVANE_TEST_CA_DIR:-/var/lib/korvane-test-ca}
@@ -26,4 +28,10 @@ make_signer() {  # file stem, subject
 
 make_signer code-signer "/CN=Korvane Test Signer/O=Korvane Test"
 make_signer other-signer "/CN=Korvane Other Signer/O=Korvane Test"
+if [ ! -s impostor-signer.key ] || [ ! -s impostor-signer.crt ]; then
+  openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -sha256 \
+    -keyout impostor-signer.key -out impostor-signer.crt -subj "/CN=Korvane Test Signer/O=Korvane Test" \
+    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+  chmod 644 impostor-signer.crt impostor-signer.key
+fi
 echo "$DIR"

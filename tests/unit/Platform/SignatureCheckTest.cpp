@@ -61,3 +61,30 @@ TEST(SignatureCheckResult, CodesReadAsEightHexDigits) {
 }
 
 }  // namespace
+
+namespace {
+
+using Platform::ChainFaultResult;
+
+TEST(ChainFault, ACleanChainHasNone) { EXPECT_EQ(ChainFaultResult(0), 0u); }
+
+TEST(ChainFault, UnknownOrOfflineRevocationAndExpiryAreLeftToThePolicy) {
+  // REVOCATION_STATUS_UNKNOWN, IS_OFFLINE_REVOCATION, IS_NOT_TIME_VALID.
+  EXPECT_EQ(ChainFaultResult(0x00000040u | 0x01000000u | 0x00000001u), 0u);
+}
+
+TEST(ChainFault, AnUntrustedRootIsRefusedAsWindowsRefusesIt) {
+  EXPECT_EQ(ChainFaultResult(0x00000020u), 0x800B0109u);
+  // Whatever else the chain carries.
+  EXPECT_EQ(ChainFaultResult(0x00000020u | 0x00000040u | 0x01000000u), 0x800B0109u);
+}
+
+TEST(ChainFault, BrokenRevokedOrDistrustedChainsAreRefused) {
+  EXPECT_EQ(ChainFaultResult(0x00010000u), 0x800B010Au);
+  EXPECT_EQ(ChainFaultResult(0x00000080u), 0x800B010Au);
+  EXPECT_EQ(ChainFaultResult(0x00000004u), 0x800B010Cu);
+  EXPECT_EQ(ChainFaultResult(0x00000008u), 0x80096004u);
+  EXPECT_EQ(ChainFaultResult(0x04000000u), 0x800B0111u);
+}
+
+}  // namespace

@@ -49,6 +49,15 @@ TEST(AuthenticodeCheck, ValidSignatureOfAnotherSignerIsRefused) {
   EXPECT_EQ(check.signer, L"Korvane Other Signer");
 }
 
+// Anybody can make a certificate with our signer's name; only the chain to a
+// trusted root tells it apart, and the name is never even read.
+TEST(AuthenticodeCheck, OurSignersNameWithoutATrustedRootIsRefused) {
+  const SignatureCheck check = CheckAgainst(StubPath("\\StubKorvane-impostor.exe"), kTestSigner);
+  EXPECT_EQ(check.result, 0x800B0109u) << std::hex << check.result;  // CERT_E_UNTRUSTEDROOT
+  EXPECT_TRUE(check.signer.empty());
+  EXPECT_FALSE(check.IsGenuine());
+}
+
 TEST(AuthenticodeCheck, UnsignedProgramIsRefusedWithoutASigner) {
   const SignatureCheck check = CheckAgainst(StubPath("\\StubKorvane-unsigned.exe"), kTestSigner);
   EXPECT_EQ(check.result, 0x800B0100u);  // TRUST_E_NOSIGNATURE
