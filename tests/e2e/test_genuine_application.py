@@ -136,3 +136,35 @@ def test_package_whose_application_is_not_genuine_fails(machine, package_server,
     first_ranges = [r for r in server.requests() if "range=bytes=0-4194303" in r]
     assert len(first_ranges) == 1, server.requests()
     assert not (machine.log_file.parent / "KV_Install_E" / "Korvane.zip").exists()
+
+
+# --- Starting the installed application from the screens --------------------
+
+START_PROBE = BUILD_DIR / "tests" / "probes" / "StartApplicationProbe.exe"
+
+
+def start_from_screen(machine, *args):
+    before = len(machine.log_lines())
+    result = machine.run(START_PROBE, *args)
+    return result.exit_code, machine.log_lines()[before:]
+
+
+def test_genuine_application_is_restarted_with_its_parameters(machine):
+    drive = machine.add_drive("E")
+    machine.put_stub(drive)
+    code, log = start_from_screen(machine, "E:\\Korvane.exe", "/NotifyUpdate")
+    assert code == 0
+    assert not [line for line in log if " ERROR " in line], log
+    started = started_stub(machine)
+    assert len(started) == 1 and started[0].endswith("/NotifyUpdate"), started
+    assert "E:\\Korvane.exe" in started[0]
+
+
+@pytest.mark.parametrize("kind", sorted(REFUSALS))
+def test_application_that_is_no_longer_genuine_is_not_restarted(machine, kind):
+    drive = machine.add_drive("E")
+    (drive / "Korvane.exe").write_bytes(impostor_bytes(kind))
+    code, log = start_from_screen(machine, "E:\\Korvane.exe", "/NotifyUpdate")
+    assert code == 1
+    assert started_stub(machine) == []
+    assert log[-1].endswith(" ERROR [default] E:\\Korvane.exe is not genuine and is not started: " + REFUSALS[kind])
