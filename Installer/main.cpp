@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "Installer/App/ArgumentValue.h"
+#include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Engine/InstallSequence.h"
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/DiagnosticLog.h"
@@ -46,12 +47,11 @@ int CInstallerApp::InitInstance() {
   Platform::EnableControlContainer();
   Platform::InitRichEdit();
 
+  // A Korvane.exe on the drive that is not the maker's is never run: the run
+  // goes on as if the drive had none, and the wizard replaces it.
   if (values.driveGiven) {
     const std::wstring installed = InstalledExecutablePath(values.driveLetter);
-    if (Platform::PathExists(installed)) {
-      Platform::OpenWithShell(installed);
-      return false;
-    }
+    if (Platform::PathExists(installed) && StartInstalledApplication(installed, std::wstring())) return false;
   }
 
   theLocalizedStrings.BuildStringIdTables();

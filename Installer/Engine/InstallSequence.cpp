@@ -1,6 +1,7 @@
 #include "Installer/Engine/InstallSequence.h"
 
 #include "Installer/Engine/InstallException.h"
+#include "Installer/Engine/InstalledApplication.h"
 #include "Installer/Log/Log.h"
 
 namespace InstallBackend {
@@ -24,6 +25,7 @@ class InstallRun {
   bool DriveHasRoom(bool& readable);
   // Runs one download or extraction step; false after logging what it raised.
   bool Attempt(const std::function<void()>& step, const char* genericName);
+  bool InstalledApplicationIsGenuine();
   bool Cancelled() const { return m_cancel && m_cancel->load(); }
   bool Fail();
   bool Succeed();
@@ -137,10 +139,29 @@ bool InstallRun::Fail() {
   return false;
 }
 
+// A package whose Korvane.exe is not the maker's (replaced on the server,
+// damaged, unsigned) is no install: the program the user would start from the
+// drive is not ours. Fetching it once more would bring the same file.
+bool InstallRun::InstalledApplicationIsGenuine() {
+  const std::wstring path = InstalledExecutableIn(m_drive);
+  try {
+    const Platform::SignatureCheck check = m_steps.checkSignature(path);
+    if (check.IsGenuine()) {
+      LOG_INFO << kLogPrefix << LogText(path) << " is signed by " << LogText(check.signer);
+      return true;
+    }
+    LOG_ERROR << kLogPrefix << LogText(path) << " is not genuine: " << DescribeRefusal(check);
+  } catch (...) {
+    LOG_ERROR << kLogPrefix << "CheckSignature Generic exception Last error: " << m_storage.LastErrorCode();
+  }
+  return false;
+}
+
 // An extraction stopped by a cancel left a partial product: that is never
 // reported as installed.
 bool InstallRun::Succeed() {
   if (Cancelled()) return Fail();
+  if (!InstalledApplicationIsGenuine()) return Fail();
   Status(Completed);
   m_storage.RemoveFile(m_workFolder + kArchiveName);
   return true;

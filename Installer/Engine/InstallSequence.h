@@ -4,6 +4,7 @@
 
 #include "Common/Drives/UsbDrives.h"
 #include "Installer/Engine/InstallListener.h"
+#include "Platform/Signature/SignatureCheck.h"
 #include "Platform/Storage/InstallStorage.h"
 
 namespace InstallBackend {
@@ -22,6 +23,8 @@ struct InstallSteps {
   std::function<void(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
                      const CancelFlag* cancel)>
       unzip;
+  // Checks that the file at the path is signed by the maker.
+  std::function<Platform::SignatureCheck(const std::wstring& path)> checkSignature;
 };
 
 // Free space the target needs, whatever the package's size.
@@ -29,7 +32,8 @@ constexpr unsigned long long kRequiredFreeBytes = 150ull * 1024 * 1024;
 
 // Checks the drive, downloads the package into workRoot's download folder
 // for the drive and extracts it into `drive` ("E:" or a longer path such as
-// "E:\Apps"). True only when an extraction ran to its end without a cancel.
+// "E:\Apps"). True only when an extraction ran to its end without a cancel
+// and left a Korvane.exe signed by the maker in the target.
 // Never throws; every false result is preceded by Failed on the listener,
 // which may be null. The downloaded archive is deleted at every end.
 bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,

@@ -1,11 +1,12 @@
 #include "Installer/Startup/StartupArguments.h"
 
+#include "Installer/Engine/InstalledApplication.h"
+
 namespace {
 
 const wchar_t kPathSwitch[] = L"--path";
 const wchar_t kInstallPathSwitch[] = L"/path=";
 const wchar_t kAppUpdateSwitch[] = L"/AppUpdate";
-const wchar_t kInstalledExecutableName[] = L"Korvane.exe";
 
 // "E:\" and nothing else; the letter itself is taken as it is.
 bool IsDriveRoot(const std::wstring& text) {
@@ -54,5 +55,5 @@ bool RequestsAppUpdate(const std::wstring& rawCommandLine) {
 }
 
 std::wstring InstalledExecutablePath(wchar_t driveLetter) {
-  return std::wstring(1, driveLetter) + L":\\" + kInstalledExecutableName;
+  return std::wstring(1, driveLetter) + L":\\" + InstallBackend::kInstalledExecutableName;
 }

@@ -3,6 +3,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "BuildConfig.h"
+#include "Platform/Win32/AuthenticodeCheck.h"
+#include "Platform/Win32/UniqueHandle.h"
+
 namespace Platform {
 
 bool PathExists(const std::wstring& path) {
@@ -11,6 +15,21 @@ bool PathExists(const std::wstring& path) {
 
 void OpenWithShell(const std::wstring& path) {
   ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+SignatureCheck StartIfGenuine(const std::wstring& path, const std::wstring& parameters) {
+  const UniqueHandle heldFile(OpenFileAgainstChanges(path));
+  if (!heldFile.Valid()) {
+    SignatureCheck check;
+    check.result = LastErrorResult();
+    return check;
+  }
+  const SignatureCheck check = CheckSignatureOfOpenFile(heldFile.Get(), path, KORVANE_SIGNER_NAME_W);
+  if (check.IsGenuine()) {
+    ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
+                    SW_SHOWNORMAL);
+  }
+  return check;
 }
 
 }  // namespace Platform

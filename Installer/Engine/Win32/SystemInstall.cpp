@@ -14,6 +14,7 @@ bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallLi
   };
   steps.unzip = [](const std::wstring& zipPath, const std::wstring& target, IInstallListener* to,
                    const CancelFlag* flag) { Unzip(zipPath, target, to, *flag); };
+  steps.checkSignature = [](const std::wstring& path) { return Platform::CheckMakerSignature(path); };
   Platform::Win32InstallStorage storage;
   return Install(drive, workRoot, listener, cancel, steps, storage);
 }

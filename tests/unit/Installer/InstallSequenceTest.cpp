@@ -48,6 +48,15 @@ struct SequenceListener : IInstallListener {
   }
 };
 
+const char kAccepted[] = "INFO InstallBackend::Install E:\\Korvane.exe is signed by Korvane Test Signer";
+
+Platform::SignatureCheck Genuine() {
+  Platform::SignatureCheck check;
+  check.result = 0;
+  check.signer = L"Korvane Test Signer";
+  return check;
+}
+
 // A scripted engine: each download and extraction call takes the next outcome.
 struct ScriptedSteps {
   UsbDriveMap drives{{L'E', L"0123456789&0"}};
@@ -55,6 +64,10 @@ struct ScriptedSteps {
   std::vector<bool> downloadCalls;  // proxyOnly of each call
   std::vector<std::wstring> unzipTargets;
   bool listThrows = false;
+  // The outcome of the installed application's signature check.
+  Platform::SignatureCheck check = Genuine();
+  bool checkThrows = false;
+  std::vector<std::wstring> checkedPaths;
   CancelFlag* cancelDuringDownload = nullptr;
   CancelFlag* cancelDuringUnzip = nullptr;
 
@@ -84,6 +97,11 @@ struct ScriptedSteps {
       if (cancelDuringUnzip) *cancelDuringUnzip = true;
       if (n < unzipFails.size() && unzipFails[n]) throw InstallException(L"Failed to open zip file");
     };
+    steps.checkSignature = [this](const std::wstring& path) {
+      checkedPaths.push_back(path);
+      if (checkThrows) throw std::bad_alloc();
+      return check;
+    };
     return steps;
   }
 };
@@ -108,7 +126,8 @@ TEST_F(InstallSequence, SuccessfulRunDownloadsDirectlyExtractsAndDeletesTheArchi
   EXPECT_THAT(storage.created, ElementsAre(kWorkFolder));
   EXPECT_THAT(storage.createdPaths, ElementsAre(L"E:"));
   EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
-  EXPECT_TRUE(log.lines().empty());
+  EXPECT_THAT(script.checkedPaths, ElementsAre(L"E:\\Korvane.exe"));
+  EXPECT_THAT(log.lines(), ElementsAre(kAccepted));
 }
 
 TEST_F(InstallSequence, NullListenerGetsNoCallAndTheResultTellsTheOutcome) {
@@ -149,7 +168,8 @@ TEST_F(InstallSequence, ErrorWhileListingDrivesIsLoggedAndTheDriveCountsAsPresen
   script.listThrows = true;
   EXPECT_TRUE(Run());
   EXPECT_THAT(log.lines(),
-              ElementsAre("ERROR InstallBackend::Install CheckDriveConnected Generic exception Last error: 87"));
+              ElementsAre("ERROR InstallBackend::Install CheckDriveConnected Generic exception Last error: 87",
+                          kAccepted));
 }
 
 // Errors without a text of their own say in the log which step raised them.
@@ -181,7 +201,8 @@ TEST_F(InstallSequence, FailedFirstDownloadIsRetriedThroughTheProxyPath) {
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 0", "status 1", "status 2"));
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::PerformRequest "
-                                       "WinHttpReceiveResponse failed Last error: 87"));
+                                       "WinHttpReceiveResponse failed Last error: 87",
+                                       kAccepted));
 }
 
 TEST_F(InstallSequence, TwoFailedDownloadsFailWithoutErrorCode) {
@@ -199,7 +220,8 @@ TEST_F(InstallSequence, UnreadableArchiveIsDownloadedOnceMoreThroughTheProxyPath
   EXPECT_TRUE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
   EXPECT_EQ(script.unzipTargets.size(), 2u);
-  EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception Failed to open zip file Last error: 87"));
+  EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception Failed to open zip file Last error: 87",
+                                       kAccepted));
 }
 
 TEST_F(InstallSequence, AtMostThreeDownloadsAndThenFailure) {
@@ -225,6 +247,49 @@ TEST_F(InstallSequence, CancelDuringExtractionIsNeverReportedAsInstalled) {
   EXPECT_FALSE(Run());
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 3"));
   EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+}
+
+TEST_F(InstallSequence, ApplicationThatIsNotGenuineFailsTheInstallWithoutAnotherDownload) {
+  script.check.result = 0x800B0100u;
+  script.check.signer.clear();
+  EXPECT_FALSE(Run());
+  EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 3"));
+  EXPECT_EQ(listener.code, 0);
+  EXPECT_THAT(script.downloadCalls, ElementsAre(false));
+  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install E:\\Korvane.exe is not genuine: result 0x800B0100"));
+}
+
+TEST_F(InstallSequence, ApplicationSignedBySomebodyElseIsNamedInTheLog) {
+  script.check.result = Platform::SignatureCheck::kSignerMismatch;
+  script.check.signer = L"Korvane Other Signer";
+  EXPECT_FALSE(InstallBackend::Install(L"E:\\Apps", kWorkRoot, nullptr, &cancel, script.Bind(), storage));
+  EXPECT_THAT(script.checkedPaths, ElementsAre(L"E:\\Apps\\Korvane.exe"));
+  EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install E:\\Apps\\Korvane.exe is not genuine: "
+                                       "result 0x800B0004, signed by \"Korvane Other Signer\""));
+}
+
+TEST_F(InstallSequence, CheckThatCannotRunCountsAsNotGenuine) {
+  script.checkThrows = true;
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(listener.calls.back(), "status 3");
+  EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install CheckSignature Generic exception Last error: 87"));
+}
+
+// The retried extraction's product is checked like the first one's.
+TEST_F(InstallSequence, ApplicationFromTheRetriedDownloadIsCheckedToo) {
+  script.unzipFails = {true};
+  script.check.result = 0x80096010u;
+  EXPECT_FALSE(Run());
+  EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
+  EXPECT_EQ(script.checkedPaths.size(), 1u);
+  EXPECT_EQ(listener.calls.back(), "status 3");
+}
+
+TEST_F(InstallSequence, CancelledExtractionIsNotChecked) {
+  script.cancelDuringUnzip = &cancel;
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(script.checkedPaths.empty());
 }
 
 TEST_F(InstallSequence, DownloadFolderCollapsesDoubledSeparators) {

@@ -1,0 +1,12 @@
+#include "Installer/App/StartInstalledApplication.h"
+
+#include "Installer/Engine/InstalledApplication.h"
+#include "Installer/Log/Log.h"
+#include "Platform/Win32/Shell.h"
+
+bool StartInstalledApplication(const std::wstring& exePath, const std::wstring& parameters) {
+  const Platform::SignatureCheck check = Platform::StartIfGenuine(exePath, parameters);
+  if (check.IsGenuine()) return true;
+  LOG_ERROR << LogText(exePath) << " is not genuine and is not started: " << InstallBackend::DescribeRefusal(check);
+  return false;
+}

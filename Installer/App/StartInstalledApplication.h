@@ -1,0 +1,9 @@
+#pragma once
+#include <string>
+
+// Starts the installed Korvane.exe at exePath with the given parameters
+// (empty for none) only when it is signed by the maker, right after checking
+// it and without letting it change in between. A file that is not genuine
+// is not started; an ERROR record names it and the result code. True when
+// the file was genuine and handed to the shell.
+bool StartInstalledApplication(const std::wstring& exePath, const std::wstring& parameters);
