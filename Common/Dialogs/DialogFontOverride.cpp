@@ -14,11 +14,6 @@ void GiveFont(HWND window, HFONT font) {
 
 }  // namespace
 
-DialogFontOverride::~DialogFontOverride() {
-  // The screens restore first; this only keeps the font from leaking.
-  if (m_font) ::DeleteObject(m_font);
-}
-
 void DialogFontOverride::MeasureDpi(HWND window) {
   Platform::WindowDc dc(window);
   m_dpi = ::GetDeviceCaps(dc.Get(), LOGPIXELSX);
@@ -56,9 +51,9 @@ void DialogFontOverride::Apply(HINSTANCE resourceModule, HWND dialog, int templa
     m_dialog = nullptr;
     return;
   }
-  m_font = CreateTemplateFont(parsed.font);
+  m_font.Reset(CreateTemplateFont(parsed.font));
   m_previousFont = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
-  GiveFont(dialog, m_font);
+  GiveFont(dialog, m_font.Get());
   int averageCharWidth = 0, textHeight = 0;
   MeasureFont(&averageCharWidth, &textHeight);
   SizeDialog(parsed, averageCharWidth, textHeight);
@@ -67,13 +62,13 @@ void DialogFontOverride::Apply(HINSTANCE resourceModule, HWND dialog, int templa
                  VerticalUnitsToPixels(item.y, textHeight),
                  HorizontalUnitsToPixels(item.width, averageCharWidth),
                  VerticalUnitsToPixels(item.height, textHeight), TRUE);
-    GiveFont(control, m_font);
+    GiveFont(control, m_font.Get());
   });
 }
 
 void DialogFontOverride::MeasureFont(int* averageCharWidth, int* textHeight) const {
   Platform::PaintDc dc(m_dialog);
-  Platform::SelectedObject selected(dc.Get(), m_font);
+  Platform::SelectedObject selected(dc.Get(), m_font.Get());
   TEXTMETRICW metrics = {};
   ::GetTextMetricsW(dc.Get(), &metrics);
   SIZE extent = {};
@@ -117,9 +112,8 @@ void DialogFontOverride::Restore() {
   if (LoadTemplate(&parsed)) {
     WalkControls(parsed, [&](HWND control, const DialogTemplateItem&) { GiveFont(control, m_previousFont); });
   }
-  if (m_font) ::DeleteObject(m_font);
+  m_font.Reset();
   m_dialog = nullptr;
-  m_font = nullptr;
   m_previousFont = nullptr;
 }
 

@@ -6,13 +6,13 @@
 #include <windows.h>
 
 #include "Common/DialogLayout/DialogTemplate.h"
+#include "Platform/Ui/GdiObjects.h"
 
 namespace NCommon {
 
 class DialogFontOverride {
  public:
   DialogFontOverride() = default;
-  ~DialogFontOverride();
   DialogFontOverride(const DialogFontOverride&) = delete;
   DialogFontOverride& operator=(const DialogFontOverride&) = delete;
 
@@ -37,7 +37,7 @@ class DialogFontOverride {
   unsigned m_templateId = 0;
   HINSTANCE m_resourceModule = nullptr;
   HWND m_dialog = nullptr;
-  HFONT m_font = nullptr;          // owned
+  Platform::Font m_font;
   HFONT m_previousFont = nullptr;  // not owned
 };
 

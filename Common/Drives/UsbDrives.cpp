@@ -41,12 +41,12 @@ UsbDriveMap GetUsbDrives(Platform::IDriveInfoSource& system) {
   if (!wmi) return drives;
   const std::wstring diskQuery = std::wstring(kDiskDriveQuery) + kRemovableInterfaces;
   // Both lists come from the same query and are paired by position.
-  const std::vector<std::wstring> pnpIds = wmi->QueryStrings(diskQuery, L"PNPDeviceID");
-  const std::vector<std::wstring> diskIds = wmi->QueryStrings(diskQuery, L"DeviceID");
+  const std::vector<std::wstring> pnpIds = wmi->QueryWmiStrings(diskQuery, L"PNPDeviceID");
+  const std::vector<std::wstring> diskIds = wmi->QueryWmiStrings(diskQuery, L"DeviceID");
   for (size_t n = 0; n < diskIds.size(); ++n) {
     const bool usb = n < pnpIds.size() && IsUsbStorage(pnpIds[n]);
-    for (const std::wstring& partition : wmi->QueryStrings(PartitionsOfDiskQuery(diskIds[n]), L"DeviceID")) {
-      for (const std::wstring& name : wmi->QueryStrings(LogicalDisksOfPartitionQuery(partition), L"Name")) {
+    for (const std::wstring& partition : wmi->QueryWmiStrings(PartitionsOfDiskQuery(diskIds[n]), L"DeviceID")) {
+      for (const std::wstring& name : wmi->QueryWmiStrings(LogicalDisksOfPartitionQuery(partition), L"Name")) {
         if (usb && !name.empty()) drives[name[0]] = InstanceIdOf(pnpIds[n]);
       }
     }
@@ -60,6 +60,6 @@ std::wstring DescribeDrive(Platform::IDriveInfoSource& system, wchar_t driveLett
   const std::unique_ptr<Platform::IWmiConnection> wmi = system.ConnectWmi();
   if (!wmi) return std::wstring();
   const std::wstring query = L"SELECT * FROM Win32_LogicalDisk WHERE Name = '" + std::wstring(1, driveLetter) + L":'";
-  const std::vector<std::wstring> descriptions = wmi->QueryStrings(query, L"Description");
+  const std::vector<std::wstring> descriptions = wmi->QueryWmiStrings(query, L"Description");
   return descriptions.empty() ? std::wstring() : descriptions.front();
 }

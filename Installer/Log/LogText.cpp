@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <vector>
 
+#include "Platform/Text/TextConversion.h"
+
 namespace {
 
 // The C runtime's wide characters for a UTF-16 text: the same code units
@@ -10,18 +12,7 @@ namespace {
 std::wstring ToRuntimeWide(const std::wstring& utf16) {
   if (sizeof(wchar_t) == 2) return utf16;
   std::wstring out;
-  for (size_t i = 0; i < utf16.size(); ++i) {
-    const unsigned unit = static_cast<unsigned>(utf16[i]) & 0xFFFF;
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size()) {
-      const unsigned low = static_cast<unsigned>(utf16[i + 1]) & 0xFFFF;
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        out.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)));
-        ++i;
-        continue;
-      }
-    }
-    out.push_back(static_cast<wchar_t>(unit));
-  }
+  for (size_t i = 0; i < utf16.size(); ++i) out.push_back(static_cast<wchar_t>(Platform::DecodeUtf16(utf16, i)));
   return out;
 }
 

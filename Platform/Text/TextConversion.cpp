@@ -65,21 +65,25 @@ std::wstring Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
+char32_t DecodeUtf16(std::wstring_view utf16, size_t& i) {
+  const char32_t unit = static_cast<char16_t>(utf16[i]);
+  if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size()) {
+    const char32_t low = static_cast<char16_t>(utf16[i + 1]);
+    if (low >= 0xDC00 && low <= 0xDFFF) {
+      ++i;
+      return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    }
+  }
+  return unit;
+}
+
 std::string Utf16ToUtf8(std::wstring_view utf16) {
   std::string out;
   out.reserve(utf16.size());
   for (size_t i = 0; i < utf16.size(); ++i) {
-    const char32_t unit = static_cast<char16_t>(utf16[i]);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size()) {
-      const char32_t low = static_cast<char16_t>(utf16[i + 1]);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    const bool lone = unit >= 0xD800 && unit <= 0xDFFF;
-    AppendUtf8(out, lone ? kReplacement : unit);
+    const char32_t cp = DecodeUtf16(utf16, i);
+    const bool lone = cp >= 0xD800 && cp <= 0xDFFF;
+    AppendUtf8(out, lone ? kReplacement : cp);
   }
   return out;
 }

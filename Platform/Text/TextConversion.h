@@ -9,5 +9,9 @@ namespace Platform {
 
 std::wstring Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::wstring_view utf16);
+// The code point that starts at utf16[i], a surrogate pair read whole (i
+// then moves to its second unit). A lone surrogate comes back as itself, for
+// the caller to replace or refuse.
+char32_t DecodeUtf16(std::wstring_view utf16, size_t& i);
 
 }  // namespace Platform

@@ -37,14 +37,14 @@ class Variant {
 class WmiConnection : public IWmiConnection {
  public:
   explicit WmiConnection(ComPtr<IWbemServices> services) : m_services(std::move(services)) {}
-  std::vector<std::wstring> QueryStrings(const std::wstring& query, const std::wstring& property) override;
+  std::vector<std::wstring> QueryWmiStrings(const std::wstring& query, const std::wstring& property) override;
 
  private:
   ComPtr<IWbemServices> m_services;
 };
 
 // QueryWmiStrings: the objects' string values of one property, in order.
-std::vector<std::wstring> WmiConnection::QueryStrings(const std::wstring& query, const std::wstring& property) {
+std::vector<std::wstring> WmiConnection::QueryWmiStrings(const std::wstring& query, const std::wstring& property) {
   std::vector<std::wstring> values;
   ComPtr<IEnumWbemClassObject> results;
   {

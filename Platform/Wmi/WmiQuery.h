@@ -12,7 +12,7 @@ class IWmiConnection {
   // Runs a WQL query and reads one named property of every result, in the
   // order the objects came. Results whose property is missing or not a
   // string contribute nothing; a failing query gives an empty list.
-  virtual std::vector<std::wstring> QueryStrings(const std::wstring& query, const std::wstring& property) = 0;
+  virtual std::vector<std::wstring> QueryWmiStrings(const std::wstring& query, const std::wstring& property) = 0;
 };
 
 // What drive discovery needs of the system: WMI and volume labels.

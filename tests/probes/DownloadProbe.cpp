@@ -1,6 +1,7 @@
-// Runs the real download (system WinHTTP, compiled-in server) once, for the
-// end-to-end tests and the benchmark, since the install sequence that will
-// call it in the program is built elsewhere.
+// Runs the real download (system WinHTTP, compiled-in server) once, on its
+// own: the end-to-end tests reach faults of the download that the whole
+// install would hide behind its retry, and the benchmark times the download
+// alone.
 //   KorvaneDownloadProbe.exe <download folder ending in \> [--proxy-only]
 //                            [--cancel-after-reports N]
 // Writes the log as the installer does and prints to stdout:

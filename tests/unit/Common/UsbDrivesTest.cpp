@@ -33,7 +33,7 @@ struct FakeSystem : Platform::IDriveInfoSource {
   struct Connection : Platform::IWmiConnection {
     FakeSystem& owner;
     explicit Connection(FakeSystem& o) : owner(o) {}
-    std::vector<std::wstring> QueryStrings(const std::wstring& query, const std::wstring& property) override {
+    std::vector<std::wstring> QueryWmiStrings(const std::wstring& query, const std::wstring& property) override {
       owner.queries.push_back(query);
       std::vector<std::wstring> values;
       for (const Object& object : owner.results[query]) {

@@ -292,9 +292,10 @@ TEST_F(InstallSequence, CancelledExtractionIsNotChecked) {
   EXPECT_TRUE(script.checkedPaths.empty());
 }
 
-TEST_F(InstallSequence, DownloadFolderCollapsesDoubledSeparators) {
+TEST_F(InstallSequence, DownloadFolderAddsNoSeparatorOfItsOwnNextToTheWorkingFolders) {
   EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T\\", L'E'), L"C:\\T\\KV_Install_E\\");
   EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T", L'E'), L"C:\\T\\KV_Install_E\\");
+  // A doubled separator of the working folder itself is its own and stays.
   EXPECT_EQ(InstallBackend::DownloadFolderFor(L"C:\\T\\\\", L'E'), L"C:\\T\\\\KV_Install_E\\");
   // A temporary folder on a share: collapsing its leading pair would move
   // the download folder onto the current drive.
