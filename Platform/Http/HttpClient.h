@@ -65,6 +65,8 @@ class IHttpClient {
                               const HttpAutoProxyOptions& options, HttpProxyInfo& result) = 0;
   // Applies a discovered proxy to a session or a request (WINHTTP_OPTION_PROXY).
   virtual bool SetProxy(HttpHandle handle, const HttpProxyInfo& proxy) = 0;
+  // The proxy a session or request is set to use (WINHTTP_OPTION_PROXY).
+  virtual bool QueryProxy(HttpHandle handle, HttpProxyInfo& proxy) = 0;
   virtual bool AddRequestHeaders(HttpHandle request, const std::wstring& headers,
                                  std::uint32_t flags) = 0;
   // Sends without extra headers or body.

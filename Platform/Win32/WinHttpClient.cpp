@@ -61,19 +61,14 @@ HttpHandle WinHttpClient::Open(const std::wstring& userAgent, std::uint32_t acce
   auto open = KORVANE_WINHTTP_ENTRY(WinHttpOpen);
   if (!open) return nullptr;
   const bool named = accessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-  HttpHandle session = open(userAgent.c_str(), accessType, named ? OrNull(proxy) : WINHTTP_NO_PROXY_NAME,
-                            named ? OrNull(proxyBypass) : WINHTTP_NO_PROXY_BYPASS, 0);
-  if (session) m_sessions[session].userAgent = userAgent;
-  return session;
+  return open(userAgent.c_str(), accessType, named ? OrNull(proxy) : WINHTTP_NO_PROXY_NAME,
+              named ? OrNull(proxyBypass) : WINHTTP_NO_PROXY_BYPASS, 0);
 }
 
 HttpHandle WinHttpClient::Connect(HttpHandle session, const std::wstring& host,
                                   std::uint16_t port) {
   auto connect = KORVANE_WINHTTP_ENTRY(WinHttpConnect);
-  if (!connect) return nullptr;
-  const auto found = m_sessions.find(session);
-  if (found != m_sessions.end() && found->second.routed) session = found->second.routed;
-  return connect(session, host.c_str(), port, 0);
+  return connect ? connect(session, host.c_str(), port, 0) : nullptr;
 }
 
 HttpHandle WinHttpClient::OpenRequest(HttpHandle connection, const std::wstring& verb,
@@ -110,10 +105,6 @@ bool WinHttpClient::GetProxyForUrl(HttpHandle session, const std::wstring& url,
   return true;
 }
 
-// Some WinHTTP implementations accept WINHTTP_OPTION_PROXY on a session and
-// then ignore it. Where reading the option back does not show the proxy, the
-// session's later connections go through a session of its own opened with
-// that proxy, which is what the option means.
 bool WinHttpClient::SetProxy(HttpHandle handle, const HttpProxyInfo& proxy) {
   auto setOption = KORVANE_WINHTTP_ENTRY(WinHttpSetOption);
   if (!setOption) return false;
@@ -123,31 +114,21 @@ bool WinHttpClient::SetProxy(HttpHandle handle, const HttpProxyInfo& proxy) {
   info.dwAccessType = proxy.accessType;
   info.lpszProxy = proxyList.empty() ? nullptr : &proxyList[0];
   info.lpszProxyBypass = bypassList.empty() ? nullptr : &bypassList[0];
-  if (!setOption(handle, WINHTTP_OPTION_PROXY, &info, sizeof(info))) return false;
-  const auto found = m_sessions.find(handle);
-  if (found == m_sessions.end() || ProxyTookEffect(handle, proxy)) return true;
-  return RouteThroughProxy(found->second, proxy);
+  return setOption(handle, WINHTTP_OPTION_PROXY, &info, sizeof(info)) != FALSE;
 }
 
-bool WinHttpClient::ProxyTookEffect(HttpHandle session, const HttpProxyInfo& proxy) {
+bool WinHttpClient::QueryProxy(HttpHandle handle, HttpProxyInfo& proxy) {
   auto queryOption = KORVANE_WINHTTP_ENTRY(WinHttpQueryOption);
   if (!queryOption) return false;
   WINHTTP_PROXY_INFO info = {};
   DWORD size = sizeof(info);
-  if (!queryOption(session, WINHTTP_OPTION_PROXY, &info, &size)) return false;
+  if (!queryOption(handle, WINHTTP_OPTION_PROXY, &info, &size)) return false;
   GlobalText list, bypass;
   list.Take(info.lpszProxy);
   bypass.Take(info.lpszProxyBypass);
-  return info.dwAccessType == proxy.accessType && list.Text() == proxy.proxy;
-}
-
-bool WinHttpClient::RouteThroughProxy(Session& session, const HttpProxyInfo& proxy) {
-  if (proxy.accessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY) return true;
-  HttpHandle routed = Open(session.userAgent, proxy.accessType, proxy.proxy, proxy.proxyBypass);
-  if (!routed) return false;
-  m_sessions.erase(routed);
-  if (session.routed) CloseHandle(session.routed);
-  session.routed = routed;
+  proxy.accessType = info.dwAccessType;
+  proxy.proxy = list.Text();
+  proxy.proxyBypass = bypass.Text();
   return true;
 }
 
@@ -207,13 +188,7 @@ bool WinHttpClient::ReadData(HttpHandle request, void* buffer, std::uint32_t siz
 
 void WinHttpClient::CloseHandle(HttpHandle handle) {
   auto close = KORVANE_WINHTTP_ENTRY(WinHttpCloseHandle);
-  if (!close || !handle) return;
-  const auto found = m_sessions.find(handle);
-  if (found != m_sessions.end()) {
-    if (found->second.routed) close(found->second.routed);
-    m_sessions.erase(found);
-  }
-  close(handle);
+  if (close && handle) close(handle);
 }
 
 std::uint32_t WinHttpClient::LastError() { return ::GetLastError(); }

@@ -1,14 +1,13 @@
 #pragma once
-#include <map>
-
 #include "Platform/Http/HttpClient.h"
 #include "Platform/Win32/SystemLibrary.h"
 
 namespace Platform {
 
-// The HTTP seam on the system's WinHTTP in synchronous mode. winhttp.dll is
-// loaded from the system folder when the object is made; without it every
-// operation fails with ERROR_MOD_NOT_FOUND. One object per thread of use.
+// The HTTP seam on the system's WinHTTP in synchronous mode, call for call.
+// winhttp.dll is loaded from the system folder when the object is made;
+// without it every operation fails with ERROR_MOD_NOT_FOUND. One object per
+// thread of use. (Under Wine, wrap it in ProxyOptionIgnoredWorkaround.)
 class WinHttpClient final : public IHttpClient {
  public:
   WinHttpClient();
@@ -24,6 +23,7 @@ class WinHttpClient final : public IHttpClient {
   bool GetProxyForUrl(HttpHandle session, const std::wstring& url,
                       const HttpAutoProxyOptions& options, HttpProxyInfo& result) override;
   bool SetProxy(HttpHandle handle, const HttpProxyInfo& proxy) override;
+  bool QueryProxy(HttpHandle handle, HttpProxyInfo& proxy) override;
   bool AddRequestHeaders(HttpHandle request, const std::wstring& headers,
                          std::uint32_t flags) override;
   bool SendRequest(HttpHandle request) override;
@@ -36,20 +36,10 @@ class WinHttpClient final : public IHttpClient {
   std::uint32_t LastError() override;
 
  private:
-  // A session's user agent, and the session that stands in for it when a
-  // proxy applied to it did not take (see SetProxy).
-  struct Session {
-    std::wstring userAgent;
-    HttpHandle routed = nullptr;
-  };
-
   template <typename Function>
   Function Entry(const char* name) const;
-  bool ProxyTookEffect(HttpHandle session, const HttpProxyInfo& proxy);
-  bool RouteThroughProxy(Session& session, const HttpProxyInfo& proxy);
 
   SystemLibrary m_library;
-  std::map<HttpHandle, Session> m_sessions;
 };
 
 }  // namespace Platform

@@ -5,6 +5,7 @@
 // bytes of that range, delivered in pieces.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,7 +26,12 @@ class FakeHttpClient final : public Platform::IHttpClient {
   bool openFails = false;
   // Connect fails for the calls whose 0-based index this returns true for.
   std::function<bool(int)> connectFails = [](int) { return false; };
+  // OpenRequest fails for the calls whose 0-based index this returns true for.
+  std::function<bool(int)> openRequestFails = [](int) { return false; };
   bool discoveryFails = false;
+  // As Wine's WinHTTP: a proxy set on a session is accepted, not used, and
+  // reading the option back shows the session's own.
+  bool proxyOptionIgnored = false;
   Platform::HttpProxyInfo discovered{3, L"proxy.example:8080", L"<local>"};
   bool rangeIgnored = false;
   std::uint32_t pieceSize = 65536;
@@ -54,6 +60,8 @@ class FakeHttpClient final : public Platform::IHttpClient {
   std::vector<Platform::HttpAutoProxyOptions> discoveries;
   std::vector<std::wstring> discoveryUrls;
   std::vector<Platform::HttpProxyInfo> appliedProxies;
+  // Per request opened: the index in opens of the session it goes out through.
+  std::vector<std::size_t> requestSessions;
   int sends = 0;
   int reads = 0;
 
@@ -70,7 +78,9 @@ class FakeHttpClient final : public Platform::IHttpClient {
     m_agent = agent;
     opens.push_back({accessType, proxy, bypass});
     if (openFails) return FailHandle(12019);
-    return NewHandle();
+    Platform::HttpHandle session = NewHandle();
+    m_sessionOpen[session] = opens.size() - 1;
+    return session;
   }
   Platform::HttpHandle Connect(Platform::HttpHandle session, const std::wstring& host,
                                std::uint16_t port) override {
@@ -78,14 +88,18 @@ class FakeHttpClient final : public Platform::IHttpClient {
     m_host = host;
     ports.push_back(port);
     if (connectFails(m_connects++)) return FailHandle(12029);
-    return NewHandle();
+    Platform::HttpHandle connection = NewHandle();
+    m_sessionOf[connection] = session;
+    return connection;
   }
   Platform::HttpHandle OpenRequest(Platform::HttpHandle connection, const std::wstring& verb,
                                    const std::wstring& path, std::uint32_t flags) override {
     Check(connection);
     m_verb = verb;
+    if (openRequestFails(m_openRequests++)) return FailHandle(12029);
     paths.push_back(path);
     requestFlags.push_back(flags);
+    requestSessions.push_back(m_sessionOpen.at(m_sessionOf.at(connection)));
     m_request = Request();
     return NewHandle();
   }
@@ -107,6 +121,20 @@ class FakeHttpClient final : public Platform::IHttpClient {
   bool SetProxy(Platform::HttpHandle session, const Platform::HttpProxyInfo& proxy) override {
     Check(session);
     appliedProxies.push_back(proxy);
+    if (!proxyOptionIgnored) m_appliedTo[session] = proxy;
+    return true;
+  }
+  bool QueryProxy(Platform::HttpHandle handle, Platform::HttpProxyInfo& proxy) override {
+    Check(handle);
+    const auto applied = m_appliedTo.find(handle);
+    if (applied != m_appliedTo.end()) {
+      proxy = applied->second;
+    } else {
+      const auto open = m_sessionOpen.find(handle);
+      if (open == m_sessionOpen.end()) return Fail(12018);
+      proxy = Platform::HttpProxyInfo{opens[open->second].accessType, opens[open->second].proxy,
+                                      opens[open->second].bypass};
+    }
     return true;
   }
   bool AddRequestHeaders(Platform::HttpHandle request, const std::wstring& headers,
@@ -169,6 +197,10 @@ class FakeHttpClient final : public Platform::IHttpClient {
   std::set<Platform::HttpHandle> m_open;
   std::uint32_t m_lastError = 0;
   int m_connects = 0;
+  int m_openRequests = 0;
+  std::map<Platform::HttpHandle, std::size_t> m_sessionOpen;  // session -> index in opens
+  std::map<Platform::HttpHandle, Platform::HttpHandle> m_sessionOf;  // connection -> session
+  std::map<Platform::HttpHandle, Platform::HttpProxyInfo> m_appliedTo;
   Request m_request;
   std::wstring m_agent, m_host, m_verb;
 };
