@@ -1,5 +1,6 @@
 #include "Installer/Engine/InstallSequence.h"
 
+#include "Installer/Engine/Download.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/InstalledApplication.h"
 #include "Installer/Log/Log.h"
@@ -7,7 +8,6 @@
 namespace InstallBackend {
 namespace {
 
-const wchar_t kArchiveName[] = L"Korvane.zip";
 const wchar_t kDownloadFolderPrefix[] = L"KV_Install_";
 
 // The log lines of the steps whose errors carry no message text.
@@ -135,7 +135,7 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
 
 bool InstallRun::Fail() {
   Status(Failed);
-  m_storage.RemoveFile(m_workFolder + kArchiveName);
+  m_storage.RemoveFile(m_workFolder + ArchiveFileName);
   return false;
 }
 
@@ -163,7 +163,7 @@ bool InstallRun::Succeed() {
   if (Cancelled()) return Fail();
   if (!InstalledApplicationIsGenuine()) return Fail();
   Status(Completed);
-  m_storage.RemoveFile(m_workFolder + kArchiveName);
+  m_storage.RemoveFile(m_workFolder + ArchiveFileName);
   return true;
 }
 
