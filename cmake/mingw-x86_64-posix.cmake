@@ -1,15 +1,9 @@
-# Cross-build for 64-bit Windows with MinGW-w64's posix thread flavour. The
-# shipped program is the 32-bit build; this one runs the tests under 64-bit
-# Wine on machines whose kernel runs no 32-bit code.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for 64-bit Windows. The shipped program is the 32-bit build;
+# this one runs the tests under 64-bit Wine on machines whose kernel runs no
+# 32-bit code.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(KORVANE_MINGW_TRIPLET x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-posix-common.cmake)
 # Debian's wine wrapper starts the 32-bit loader whenever it is installed,
 # even where it cannot run, so the 64-bit loader is named directly.
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
