@@ -49,6 +49,22 @@ void AnimatedBitmapButton::DrawItem(const DRAWITEMSTRUCT& item) {
   Platform::AlphaBlendImage(item.hDC, item.rcItem, imageDc.Get(), RECT{0, 0, size.cx, size.cy},
                             blend);
   if (!m_caption.empty()) DrawCaption(item.hDC, item.rcItem);
+  DrawFocus(item.hDC, item.rcItem, item.itemState);
+}
+
+void AnimatedBitmapButton::SetCaption(const std::wstring& text) {
+  m_caption = text;
+  if (Handle()) ::SetWindowTextW(Handle(), text.c_str());
+}
+
+void AnimatedBitmapButton::DrawFocus(HDC dc, const RECT& itemRect, UINT itemState) const {
+  if (!(itemState & ODS_FOCUS) || (itemState & ODS_NOFOCUSRECT)) return;
+  RECT frame = itemRect;
+  ::InflateRect(&frame, -1, -1);
+  if (frame.right <= frame.left || frame.bottom <= frame.top) return;
+  ::SetTextColor(dc, RGB(0, 0, 0));
+  ::SetBkColor(dc, RGB(255, 255, 255));
+  ::DrawFocusRect(dc, &frame);
 }
 
 void AnimatedBitmapButton::DrawCaption(HDC dc, const RECT& itemRect) const {

@@ -14,8 +14,9 @@ class AnimatedBitmapButton : public Platform::BitmapButton {
   AnimatedBitmapButton() = default;
   ~AnimatedBitmapButton() override;
 
-  // Does not repaint: the screens repaint the button themselves.
-  void SetCaption(const std::wstring& text) { m_caption = text; }
+  // Also the button's window text, so that assistive software reads what
+  // the button says. Does not repaint: the screens repaint the button.
+  void SetCaption(const std::wstring& text);
   // Resizes the window to its current image times m_scale, in place.
   void SizeToContent();
 
@@ -44,6 +45,8 @@ class AnimatedBitmapButton : public Platform::BitmapButton {
   HBITMAP ChooseImage(UINT itemState) const;
   void PaintParentBackground(HDC dc) const;
   void DrawCaption(HDC dc, const RECT& itemRect) const;
+  // The keyboard focus, as a dotted frame just inside the button.
+  void DrawFocus(HDC dc, const RECT& itemRect, UINT itemState) const;
 };
 
 }  // namespace NCommon

@@ -12,6 +12,10 @@ namespace NCommon {
 
 const wchar_t kWindowTitle[] = L"Korvane Setup";
 const wchar_t kMakerPageAddress[] = L"https://" KORVANE_WEB_HOST_W L"/?CMP=VRN-brantle-app";
+const wchar_t kHelpButtonName[] = L"Help";
+const wchar_t kCloseButtonName[] = L"Close";
+const wchar_t kMakerLinkName[] = L"Korvane website";
+const wchar_t kProductLogoName[] = L"Korvane";
 
 namespace {
 
@@ -61,7 +65,25 @@ void SkinnedScreen::InitializeSkeleton(std::initializer_list<AnimatedBitmapButto
   SetUpTitleBar();
 }
 
+BOOL SkinnedScreen::PreTranslateMessage(MSG* message) {
+  if (message->message == WM_KEYDOWN && message->wParam == VK_RETURN) {
+    HWND focus = ::GetFocus();
+    if (focus && ::GetParent(focus) == Handle() &&
+        (::GetWindowLongPtrW(focus, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW &&
+        ::IsWindowEnabled(focus) && ::IsWindowVisible(focus)) {
+      ::SendMessageW(focus, BM_CLICK, 0, 0);
+      return TRUE;
+    }
+  }
+  return ImageDialog::PreTranslateMessage(message);
+}
+
 void SkinnedScreen::SetUpTitleBar() {
+  // Image-only buttons are named by their purpose for assistive software.
+  m_helpButton.SetWindowText(kHelpButtonName);
+  m_closeButton.SetWindowText(kCloseButtonName);
+  m_makerLinkButton.SetWindowText(kMakerLinkName);
+  m_logoButton.SetWindowText(kProductLogoName);
   m_helpButton.LoadBitmaps(IDB_HELP_NORMAL, IDB_HELP_PRESSED, IDB_HELP_HOVER);
   m_helpButton.SizeToContent();
   m_closeButton.LoadBitmaps(IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER);
@@ -87,6 +109,15 @@ void SkinnedScreen::SetTitleAndOutline() {
                           ellipse);
   // The window owns the region from here on.
   if (::SetWindowRgn(Handle(), outline.Get(), FALSE)) outline.Release();
+}
+
+void SkinnedScreen::CreateDerivedFont(Platform::Font& font, const wchar_t* face, int cellHeight, int weight) {
+  LOGFONTW description = {};
+  ::GetObjectW(GetFont(), sizeof(description), &description);
+  description.lfHeight = cellHeight;
+  if (weight != 0) description.lfWeight = weight;
+  ::lstrcpynW(description.lfFaceName, face, LF_FACESIZE);
+  font.CreateIndirect(description);
 }
 
 HBRUSH SkinnedScreen::OnCtlColor(HDC dc, HWND control, UINT kind) {

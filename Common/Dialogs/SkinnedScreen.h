@@ -33,6 +33,10 @@ class SkinnedScreen : public ImageDialog {
   // has destroyed the window, so no control still uses them.
   ~SkinnedScreen() override;
 
+  // Enter presses the focused image button, as Space does; the dialog
+  // manager alone would send the default command instead.
+  BOOL PreTranslateMessage(MSG* message) override;
+
  protected:
   void DoDataExchange() override;
   // The platform initialisation (binding), the base steps, the DPI, the
@@ -46,6 +50,10 @@ class SkinnedScreen : public ImageDialog {
   double Scale();
   // trunc(pixels x s).
   int Scaled(double pixels);
+
+  // A copy of the dialog's current font with another face, a cell height
+  // in pixels and, when weight is not 0, another weight.
+  void CreateDerivedFont(Platform::Font& font, const wchar_t* face, int cellHeight, int weight = 0);
 
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
   void OnMakerLink();
