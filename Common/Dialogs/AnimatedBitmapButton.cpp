@@ -7,6 +7,9 @@ namespace NCommon {
 namespace {
 
 constexpr DWORD kHoverTimeMs = 100;
+// A caption too wide for its button shrinks to no less than this share of
+// its font's size.
+constexpr LONG kSmallestCaptionPercent = 70;
 
 HBITMAP OrNormal(const Platform::Bitmap& image, const Platform::Bitmap& normal) {
   return image.IsEmpty() ? normal.Get() : image.Get();
@@ -74,7 +77,34 @@ void AnimatedBitmapButton::DrawCaption(HDC dc, const RECT& itemRect) const {
   text.left += m_captionOffsetX;
   text.top += m_captionOffsetY;
   const UINT format = m_multiLine ? (DT_CENTER | DT_VCENTER) : (DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  ::DrawTextW(dc, m_caption.c_str(), static_cast<int>(m_caption.size()), &text, format);
+  // A caption wider than its part of the button (a long drive name, a
+  // long translation) is drawn in a smaller size of the same font rather
+  // than over the button's image or past its edge.
+  Platform::Font fitted;
+  const int available = text.right - text.left;
+  RECT measured = {0, 0, 0, 0};
+  ::DrawTextW(dc, m_caption.c_str(), static_cast<int>(m_caption.size()), &measured, format | DT_CALCRECT);
+  const int width = measured.right - measured.left;
+  if (available > 0 && width > available) {
+    LOGFONTW description = {};
+    if (::GetObjectW(::GetCurrentObject(dc, OBJ_FONT), sizeof(description), &description)) {
+      if (description.lfHeight == 0) {
+        TEXTMETRICW metrics = {};
+        ::GetTextMetricsW(dc, &metrics);
+        description.lfHeight = -(metrics.tmHeight - metrics.tmInternalLeading);
+      }
+      const LONG smallest = description.lfHeight * kSmallestCaptionPercent / 100;
+      LONG height = ::MulDiv(description.lfHeight, available, width);
+      if ((height < 0 ? -height : height) < (smallest < 0 ? -smallest : smallest)) height = smallest;
+      description.lfHeight = height;
+      description.lfWidth = 0;
+      fitted.CreateIndirect(description);
+    }
+  }
+  {
+    Platform::SelectedObject smaller(dc, fitted.IsEmpty() ? ::GetCurrentObject(dc, OBJ_FONT) : fitted.Get());
+    ::DrawTextW(dc, m_caption.c_str(), static_cast<int>(m_caption.size()), &text, format);
+  }
   if (previousFont) ::SelectObject(dc, previousFont);
 }
 

@@ -1,0 +1,86 @@
+"""The wizard as a user walks it: the licence, the drive picker and the
+progress screen of the real installer under Wine, with the local package
+server and USB drives shown by the fixture WMI provider. Screenshots of
+every screen are kept in <build>/artifacts/screens/."""
+from pathlib import Path
+
+import pytest
+
+from conftest import SOURCE_DIR, WORKING_FOLDER, assert_package_installed
+import screens_rig as ui
+import wine_rig
+
+LICENCE_SOURCE = SOURCE_DIR / "resources" / "licence" / "Licence.txt"
+RICH_EDIT_DEFAULT_LIMIT = 32767
+
+
+def last_licence_sentence():
+    paragraphs = [line.strip() for line in LICENCE_SOURCE.read_text(encoding="utf-8").splitlines() if line.strip()]
+    return paragraphs[-1]
+
+
+def add_usb_system_drive(machine):
+    """WMI also reports C: as a USB disk (a Windows To Go stick, say)."""
+    machine.usb_disks.append(("USB", "USBSTOR\\DISK&VEN_KORVANE&PROD_BOOT\\C0FFEE&0", "\\\\.\\PHYSICALDRIVE9",
+                              {"Disk #9, Partition #0": [("C:", "Local Fixed Disk")]}))
+    machine.set_disks(*machine.usb_disks)
+
+
+def package_requests(server):
+    return [line for line in server.requests() if "Korvane.zip" in line]
+
+
+def download_folder(machine, letter):
+    return Path(wine_rig.temp_folder(machine.prefix)) / WORKING_FOLDER / ("KV_Install_" + letter)
+
+
+def test_wizard_installs_onto_the_chosen_drive_and_starts_it(machine, package_server, demo_package):
+    server = package_server()
+    drive_g = machine.add_usb_drive("G", "TRAVEL")
+    drive_e = machine.add_usb_drive("E", "KORVANE USB", serial="E0E0&0")
+    add_usb_system_drive(machine)
+    installer = machine.start_installer()
+
+    licence = ui.wait_for_screen(machine, "licence", installer)
+    ui.screenshot(machine, "wizard_1_licence")
+    text = licence.text(ui.LICENCE_TEXT)
+    assert len(text) > RICH_EDIT_DEFAULT_LIMIT
+    assert text.rstrip().endswith(last_licence_sentence())
+    assert text.lstrip().startswith("Korvane End-User Licence Agreement")
+    assert licence.text(ui.ACCEPT) == "Accept" and licence.text(ui.DECLINE) == "Decline"
+    assert licence.text(ui.DESCRIPTION).startswith("This easy-to-use antivirus application")
+    ui.press(machine, ui.ACCEPT)
+
+    drives = ui.wait_for_screen(machine, "drive", installer)
+    ui.screenshot(machine, "wizard_2_drives")
+    assert drives.items == ["KORVANE USB (E:)", "TRAVEL (G:)"]
+    assert drives.selected == 0
+    assert drives.controls[ui.DRIVE_LIST].enabled
+    assert drives.text(ui.INSTALL) == "Install to:\nKORVANE USB (E:)"
+    assert drives.text(ui.HEADING) == "Pick Your Drive for Installation"
+    # Choosing another drive changes the button; the choice is what Install takes.
+    ui.select(machine, ui.DRIVE_LIST, 1)
+    ui.wait_for(machine, lambda s: s.text(ui.INSTALL) == "Install to:\nTRAVEL (G:)", "the G: caption", installer)
+    ui.select(machine, ui.DRIVE_LIST, 0)
+    ui.wait_for(machine, lambda s: s.text(ui.INSTALL) == "Install to:\nKORVANE USB (E:)", "the E: caption", installer)
+    assert package_requests(server) == []
+    ui.press(machine, ui.INSTALL)
+
+    done = ui.wait_for_screen(machine, "progress", installer, lambda s: s.visible(ui.COMPLETION))
+    ui.screenshot(machine, "wizard_3_complete")
+    assert done.text(ui.COMPLETION) == "Install Complete"
+    assert done.text(ui.RUN) == "Run Korvane"
+    assert done.position == 100
+    assert not done.visible(ui.STATUS)
+    assert package_requests(server)
+    assert machine.stub_records() == []
+    ui.press(machine, ui.RUN)
+
+    result = installer.wait()
+    assert result.exit_code == 0
+    assert_package_installed(demo_package, drive_e)
+    assert not [p for p in drive_g.iterdir() if p.name != ".windows-label"]
+    assert not list(download_folder(machine, "E").glob("Korvane.zip"))
+    records = machine.stub_records()
+    assert records[0] == "started E:\\Korvane.exe" or records[0] == 'started "E:\\Korvane.exe"', records
+    assert records[1] == "directory E:\\"
