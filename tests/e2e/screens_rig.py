@@ -131,6 +131,16 @@ def post(machine, message, wparam=0, lparam=0):
     assert code == 0
 
 
+def device_change(machine, event, letter, count=1):
+    """What the system sends every top-level window when a volume comes or
+    goes, count times in a row."""
+    code, _ = machine.probe("device-change", TITLE, str(event), letter, str(count))
+    assert code == 0
+
+
+DEVICE_ARRIVAL, DEVICE_REMOVE_COMPLETE = 0x8000, 0x8004
+
+
 def screenshot(machine, name):
     """Keeps a screenshot of the whole virtual screen as a test artefact."""
     ARTIFACTS.mkdir(parents=True, exist_ok=True)

@@ -10,12 +10,17 @@
 //   WindowProbe click TITLE ID      presses the button (BM_CLICK, posted)
 //   WindowProbe select TITLE ID N   selects item N of a combo box as a user does
 //   WindowProbe post TITLE MSG WPARAM LPARAM   posts a message to the window
+//   WindowProbe device-change TITLE EVENT LETTER [COUNT]   sends WM_DEVICECHANGE
+//     as the system does when a volume arrives (0x8000) or goes (0x8004),
+//     COUNT times in a row (a burst, as when a drive with several volumes
+//     is plugged in)
 //
 // Texts are printed as hex of their UTF-8 bytes ("-" when empty); control
 // coordinates are in the window's client area. Exit code 3 when no window
 // has the title.
 #include <windows.h>
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -136,6 +141,19 @@ int wmain(int argc, wchar_t** argv) {
     HWND combo = ::GetDlgItem(window, id);
     if (!combo || Ask(combo, CB_SETCURSEL, Number(argv[4])) < 0) return 1;
     return ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo)) ? 0 : 1;
+  }
+  if (command == L"device-change" && (argc == 5 || argc == 6)) {
+    DEV_BROADCAST_VOLUME volume = {};
+    volume.dbcv_size = sizeof(volume);
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << ((argv[4][0] | 0x20) - L'a');
+    const unsigned long count = argc == 6 ? Number(argv[5]) : 1;
+    for (unsigned long i = 0; i < count; ++i) {
+      if (Ask(window, WM_DEVICECHANGE, static_cast<WPARAM>(Number(argv[3])), reinterpret_cast<LPARAM>(&volume)) == -1) {
+        return 1;
+      }
+    }
+    return 0;
   }
   if (command == L"post" && argc == 6) {
     return ::PostMessageW(window, static_cast<UINT>(Number(argv[3])), static_cast<WPARAM>(Number(argv[4])),
