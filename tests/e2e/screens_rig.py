@@ -174,3 +174,15 @@ def wait_for_file_line(path_reader, condition, what, timeout=WAIT_SECONDS):
             return lines
         time.sleep(0.3)
     raise AssertionError("never saw %s" % what)
+
+
+def started_command(line):
+    """(program, parameters) of a stub record "started <command line>"; the
+    program may come quoted or not, as whoever started it wrote it."""
+    assert line.startswith("started "), line
+    command = line[len("started "):]
+    if command.startswith('"'):
+        program, _, rest = command[1:].partition('"')
+    else:
+        program, _, rest = command.partition(" ")
+    return program, rest.strip()
