@@ -82,10 +82,7 @@ void AnimatedBitmapButton::DrawCaption(HDC dc, const RECT& itemRect) const {
   // than over the button's image or past its edge.
   Platform::Font fitted;
   const int available = text.right - text.left;
-  RECT measured = {0, 0, 0, 0};
-  ::DrawTextW(dc, m_caption.c_str(), static_cast<int>(m_caption.size()), &measured, format | DT_CALCRECT);
-  const int width = measured.right - measured.left;
-  if (available > 0 && width > available) {
+  if (available > 0 && CaptionWidth(dc, format) > available) {
     LOGFONTW description = {};
     if (::GetObjectW(::GetCurrentObject(dc, OBJ_FONT), sizeof(description), &description)) {
       if (description.lfHeight == 0) {
@@ -93,12 +90,16 @@ void AnimatedBitmapButton::DrawCaption(HDC dc, const RECT& itemRect) const {
         ::GetTextMetricsW(dc, &metrics);
         description.lfHeight = -(metrics.tmHeight - metrics.tmInternalLeading);
       }
-      const LONG smallest = description.lfHeight * kSmallestCaptionPercent / 100;
-      LONG height = ::MulDiv(description.lfHeight, available, width);
-      if ((height < 0 ? -height : height) < (smallest < 0 ? -smallest : smallest)) height = smallest;
-      description.lfHeight = height;
+      const LONG full = description.lfHeight < 0 ? -description.lfHeight : description.lfHeight;
+      const LONG sign = description.lfHeight < 0 ? -1 : 1;
+      const LONG smallest = full * kSmallestCaptionPercent / 100;
       description.lfWidth = 0;
-      fitted.CreateIndirect(description);
+      for (LONG height = full - 1; height >= smallest && height > 0; --height) {
+        description.lfHeight = sign * height;
+        fitted.CreateIndirect(description);
+        Platform::SelectedObject trial(dc, fitted.Get());
+        if (CaptionWidth(dc, format) <= available) break;
+      }
     }
   }
   {
@@ -106,6 +107,12 @@ void AnimatedBitmapButton::DrawCaption(HDC dc, const RECT& itemRect) const {
     ::DrawTextW(dc, m_caption.c_str(), static_cast<int>(m_caption.size()), &text, format);
   }
   if (previousFont) ::SelectObject(dc, previousFont);
+}
+
+int AnimatedBitmapButton::CaptionWidth(HDC dc, UINT format) const {
+  RECT measured = {0, 0, 0, 0};
+  ::DrawTextW(dc, m_caption.c_str(), static_cast<int>(m_caption.size()), &measured, format | DT_CALCRECT);
+  return measured.right - measured.left;
 }
 
 void AnimatedBitmapButton::PaintParentBackground(HDC dc) const {

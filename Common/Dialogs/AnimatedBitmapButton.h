@@ -45,6 +45,8 @@ class AnimatedBitmapButton : public Platform::BitmapButton {
   HBITMAP ChooseImage(UINT itemState) const;
   void PaintParentBackground(HDC dc) const;
   void DrawCaption(HDC dc, const RECT& itemRect) const;
+  // The width of the caption in the font selected into dc.
+  int CaptionWidth(HDC dc, UINT format) const;
   // The keyboard focus, as a dotted frame just inside the button.
   void DrawFocus(HDC dc, const RECT& itemRect, UINT itemState) const;
 };
