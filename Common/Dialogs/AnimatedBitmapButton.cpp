@@ -77,9 +77,15 @@ void AnimatedBitmapButton::DrawCaption(HDC dc, const RECT& itemRect) const {
   text.left += m_captionOffsetX;
   text.top += m_captionOffsetY;
   const UINT format = m_multiLine ? (DT_CENTER | DT_VCENTER) : (DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-  // A caption wider than its part of the button (a long drive name, a
-  // long translation) is drawn in a smaller size of the same font rather
-  // than over the button's image or past its edge.
+  // A caption that would reach into the icon tile is centred in the part
+  // right of the tile instead; one still too wide for its part of the
+  // button (a long drive name, a long translation) is drawn in a smaller
+  // size of the same font rather than over the image or past its edge.
+  const int clearLeft = itemRect.left + m_captionClearLeft;
+  const int centredRoom = m_captionClearLeft > 0 ? (text.left + text.right) - 2 * clearLeft : text.right - text.left;
+  if (CaptionWidth(dc, format) > centredRoom && m_captionClearLeft > 0 && text.left < clearLeft) {
+    text.left = clearLeft;
+  }
   Platform::Font fitted;
   const int available = text.right - text.left;
   if (available > 0 && CaptionWidth(dc, format) > available) {

@@ -26,6 +26,9 @@ class AnimatedBitmapButton : public Platform::BitmapButton {
   int m_captionOffsetY = 0;
   HFONT m_captionFont = nullptr;  // not owned
   bool m_multiLine = false;
+  // Pixels at the button's left (an icon tile) that a caption never
+  // enters; 0 when the image has none.
+  int m_captionClearLeft = 0;
   double m_scale = 1.0;
   HCURSOR m_hoverCursor = nullptr;  // not owned
   HCURSOR m_previousCursor = nullptr;

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <string>
+
 #include "BuildConfig.h"
 #include "Common/DialogLayout/DialogUnits.h"
 #include "Platform/Ui/GdiObjects.h"
@@ -24,6 +26,7 @@ constexpr COLORREF kStaticTextColour = RGB(0, 61, 61);
 constexpr double kCornerEllipse = 19;
 constexpr double kLogoShiftX = 16;
 constexpr double kLogoShiftY = 8;
+constexpr int kSmallestLabelPercent = 60;
 
 }  // namespace
 
@@ -118,6 +121,31 @@ void SkinnedScreen::CreateDerivedFont(Platform::Font& font, const wchar_t* face,
   if (weight != 0) description.lfWeight = weight;
   ::lstrcpynW(description.lfFaceName, face, LF_FACESIZE);
   font.CreateIndirect(description);
+}
+
+void SkinnedScreen::FitLabelFont(Platform::Font& font, int controlId, const wchar_t* face, int cellHeight,
+                                 int weight) {
+  HWND label = GetDlgItem(controlId);
+  if (!label) return;
+  const int length = ::GetWindowTextLengthW(label);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  ::GetWindowTextW(label, &text[0], length + 1);
+  text.resize(static_cast<size_t>(length));
+  RECT client = {};
+  ::GetClientRect(label, &client);
+  Platform::WindowDc dc(label);
+  const int smallest = cellHeight * kSmallestLabelPercent / 100;
+  Platform::Font candidate;
+  for (int height = cellHeight; height >= smallest && height > 0; --height) {
+    CreateDerivedFont(candidate, face, height, weight);
+    Platform::SelectedObject selected(dc.Get(), candidate.Get());
+    RECT needed = {0, 0, client.right, 0};
+    ::DrawTextW(dc.Get(), text.c_str(), length, &needed, DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
+    if (needed.bottom <= client.bottom && needed.right <= client.right) break;
+  }
+  ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(candidate.Get()), TRUE);
+  // The label has the new font now; the one it had can go.
+  font.Reset(candidate.Release());
 }
 
 HBRUSH SkinnedScreen::OnCtlColor(HDC dc, HWND control, UINT kind) {

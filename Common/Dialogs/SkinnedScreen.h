@@ -55,6 +55,11 @@ class SkinnedScreen : public ImageDialog {
   // in pixels and, when weight is not 0, another weight.
   void CreateDerivedFont(Platform::Font& font, const wchar_t* face, int cellHeight, int weight = 0);
 
+  // Gives a static text a font derived as above, made smaller (down to
+  // 60 %) when its text, wrapped at the control's width, would be taller
+  // than the control: long translations stay whole instead of losing lines.
+  void FitLabelFont(Platform::Font& font, int controlId, const wchar_t* face, int cellHeight, int weight = 0);
+
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
   void OnMakerLink();
 

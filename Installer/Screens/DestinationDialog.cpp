@@ -19,6 +19,8 @@ const wchar_t kRefreshButtonName[] = L"Refresh";
 constexpr wchar_t kSystemDrive = L'C';
 constexpr double kCaptionOffsetX = 18;
 constexpr double kCaptionOffsetY = 2;
+// The icon tile at the left of the button images.
+constexpr double kTileWidth = 31;
 constexpr double kLabelFontHeight = 17;
 constexpr double kButtonFontHeight = 12;
 constexpr double kListFontHeight = 15;
@@ -64,6 +66,7 @@ BOOL DestinationDialog::OnInitDialog() {
   m_refreshButton.SetWindowText(kRefreshButtonName);
   m_installButton.LoadBitmaps(IDB_ACCEPT_TILE);
   m_installButton.SizeToContent();
+  m_installButton.m_captionClearLeft = Scaled(kTileWidth);
   ::SetDlgItemTextW(Handle(), IDC_DRIVE_HEADING, theLocalizedStrings.GetLocalizedString(kHeadingText).c_str());
   RefreshDrives();
   SetTitleAndOutline();
@@ -73,8 +76,7 @@ BOOL DestinationDialog::OnInitDialog() {
 }
 
 void DestinationDialog::CreateScreenFonts() {
-  CreateDerivedFont(m_labelFont, L"Microsoft Sans Serif", Scaled(kLabelFontHeight));
-  ::SendDlgItemMessageW(Handle(), IDC_DRIVE_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(m_labelFont.Get()), TRUE);
+  FitLabelFont(m_labelFont, IDC_DRIVE_HEADING, L"Microsoft Sans Serif", Scaled(kLabelFontHeight));
   CreateDerivedFont(m_buttonFont, L"Arial", Scaled(kButtonFontHeight), FW_BOLD);
   m_installButton.m_captionFont = m_buttonFont.Get();
   CreateDerivedFont(m_listFont, L"Microsoft Sans Serif", Scaled(kListFontHeight));

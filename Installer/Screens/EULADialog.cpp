@@ -13,6 +13,8 @@ constexpr int kDescriptionText = 135;
 constexpr int kAcceptText = 147;
 constexpr int kDeclineText = 159;
 constexpr double kCaptionOffset = 18;
+// The icon tile at the left of the button images.
+constexpr double kTileWidth = 31;
 constexpr double kLabelFontHeight = 17;
 constexpr double kButtonFontHeight = 15;
 constexpr WPARAM kWordWrapOptions = 0x466;
@@ -46,12 +48,14 @@ BOOL EULADialog::OnInitDialog() {
   m_acceptButton.m_multiLine = false;
   m_acceptButton.m_captionOffsetX = Scaled(kCaptionOffset);
   m_acceptButton.m_captionOffsetY = 0;
+  m_acceptButton.m_captionClearLeft = Scaled(kTileWidth);
   m_declineButton.LoadBitmaps(IDB_DECLINE_TILE);
   m_declineButton.SizeToContent();
   m_declineButton.SetCaption(theLocalizedStrings.GetLocalizedString(kDeclineText));
   m_declineButton.m_multiLine = false;
   m_declineButton.m_captionOffsetX = Scaled(kCaptionOffset);
   m_declineButton.m_captionOffsetY = 0;
+  m_declineButton.m_captionClearLeft = Scaled(kTileWidth);
   ::SetDlgItemTextW(Handle(), IDC_DESCRIPTION, theLocalizedStrings.GetLocalizedString(kDescriptionText).c_str());
   SetTitleAndOutline();
   CreateScreenFonts();
@@ -62,8 +66,7 @@ BOOL EULADialog::OnInitDialog() {
 }
 
 void EULADialog::CreateScreenFonts() {
-  CreateDerivedFont(m_labelFont, L"Arial", Scaled(kLabelFontHeight));
-  ::SendDlgItemMessageW(Handle(), IDC_DESCRIPTION, WM_SETFONT, reinterpret_cast<WPARAM>(m_labelFont.Get()), TRUE);
+  FitLabelFont(m_labelFont, IDC_DESCRIPTION, L"Arial", Scaled(kLabelFontHeight));
   CreateDerivedFont(m_buttonFont, L"Arial", Scaled(kButtonFontHeight), FW_BOLD);
   m_acceptButton.SetFont(m_buttonFont.Get());
   m_declineButton.SetFont(m_buttonFont.Get());

@@ -34,6 +34,8 @@ constexpr COLORREF kCompleteTextColour = RGB(63, 162, 36);
 constexpr COLORREF kStaticTextColour = RGB(0, 61, 61);
 
 constexpr double kTargetCaptionOffsetX = 28;
+// The icon tile at the left of the button images.
+constexpr double kTileWidth = 31;
 constexpr double kTargetCaptionOffsetY = 2;
 constexpr double kRunCaptionOffsetX = 24;
 constexpr double kStatusFontHeight = 17;
@@ -95,6 +97,7 @@ BOOL InstallDialog::OnInitDialog() {
   m_runButton.m_captionOffsetY = Scaled(kTargetCaptionOffsetY);
   m_runButton.LoadBitmaps(IDB_INSTALL_DISABLED_TILE);
   m_runButton.SizeToContent();
+  m_runButton.m_captionClearLeft = Scaled(kTileWidth);
   m_progress.SetRange(0, 100);
   ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(kStartingText).c_str());
   ::SetDlgItemTextW(Handle(), IDC_COMPLETION_TEXT, Text(kCompleteText).c_str());
@@ -108,13 +111,14 @@ BOOL InstallDialog::OnInitDialog() {
 }
 
 void InstallDialog::CreateScreenFonts() {
-  CreateDerivedFont(m_statusFont, L"Microsoft Sans Serif", Scaled(kStatusFontHeight));
-  ::SendDlgItemMessageW(Handle(), IDC_STATUS_TEXT, WM_SETFONT, reinterpret_cast<WPARAM>(m_statusFont.Get()), TRUE);
+  FitStatusFont();
   CreateDerivedFont(m_runFont, L"Arial", Scaled(kRunFontHeight), FW_BOLD);
   m_runButton.m_captionFont = m_runFont.Get();
-  CreateDerivedFont(m_completeFont, L"Arial", Scaled(kCompleteFontHeight), FW_BOLD);
-  ::SendDlgItemMessageW(Handle(), IDC_COMPLETION_TEXT, WM_SETFONT, reinterpret_cast<WPARAM>(m_completeFont.Get()),
-                        TRUE);
+  FitLabelFont(m_completeFont, IDC_COMPLETION_TEXT, L"Arial", Scaled(kCompleteFontHeight), FW_BOLD);
+}
+
+void InstallDialog::FitStatusFont() {
+  FitLabelFont(m_statusFont, IDC_STATUS_TEXT, L"Microsoft Sans Serif", Scaled(kStatusFontHeight));
 }
 
 void InstallDialog::WorkerMain() {
@@ -149,6 +153,7 @@ void InstallDialog::OnRun() {
 
 void InstallDialog::ShowStatus(const std::wstring& text) {
   ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, text.c_str());
+  FitStatusFont();
   RedrawNow();
   ::RedrawWindow(GetDlgItem(IDC_STATUS_TEXT), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
@@ -167,6 +172,7 @@ LRESULT InstallDialog::OnStatusMessage(WPARAM status, LPARAM) {
     case Extracting:
       if (GetErrorCode() != static_cast<int>(InstallError::None)) break;
       ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(m_updateMode ? kUpdatingText : kInstallingText).c_str());
+      FitStatusFont();
       RedrawNow();
       m_progress.SetPos(50);
       ::RedrawWindow(GetDlgItem(IDC_STATUS_TEXT), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
@@ -215,9 +221,7 @@ void InstallDialog::ShowFailure() {
                              {MessageArgument::CodeUnit(m_driveLetter), MessageArgument::Number(kRequiredMegabytes)});
   }
   m_progress.ShowWindow(SW_HIDE);
-  ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, text.c_str());
-  RedrawNow();
-  ::RedrawWindow(GetDlgItem(IDC_STATUS_TEXT), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  ShowStatus(text);
 }
 
 LRESULT InstallDialog::OnProgressMessage(WPARAM, LPARAM progress) {

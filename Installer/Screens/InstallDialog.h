@@ -62,6 +62,8 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
 
  private:
   void CreateScreenFonts();
+  // The status font, smaller when a long text would not fit the label.
+  void FitStatusFont();
   void WorkerMain();
   void ShowStatus(const std::wstring& text);
   void ShowFailure();

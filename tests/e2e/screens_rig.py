@@ -145,6 +145,7 @@ def screenshot(machine, name):
     """Keeps a screenshot of the whole virtual screen as a test artefact."""
     ARTIFACTS.mkdir(parents=True, exist_ok=True)
     path = ARTIFACTS / (name + ".png")
+    path.parent.mkdir(parents=True, exist_ok=True)
     subprocess.run(["import", "-window", "root", str(path)], env=dict(os.environ, DISPLAY=machine.display),
                    check=True, timeout=60)
     return path

@@ -73,12 +73,24 @@ FONT_REPLACEMENTS = {"Arial": "Liberation Sans", "Microsoft Sans Serif": "Libera
                      "Times New Roman": "Liberation Serif", "Courier New": "Liberation Mono"}
 
 
+# Faces whose missing glyphs (Chinese, Japanese, Korean) come from the CJK
+# fonts the set-up installs, as Windows links its UI fonts to its CJK ones.
+CJK_LINK = "NotoSansCJK-Regular.ttc,Noto Sans CJK JP\\0NotoSansCJK-Bold.ttc,Noto Sans CJK JP"
+CJK_LINKED_FACES = ["Liberation Sans", "Liberation Sans Bold", "Arial", "Arial Bold", "Microsoft Sans Serif", "Tahoma", "MS Shell Dlg",
+                    "MS Shell Dlg 2"]
+FONT_LINK_KEY = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink"
+
+
 def map_fonts(prefix):
-    """Writes Wine's font replacements for the Windows faces into a prefix."""
+    """Writes Wine's font replacements for the Windows faces, and the links
+    to the CJK fonts, into a prefix."""
     env = wine_env(prefix)
-    for face, replacement in FONT_REPLACEMENTS.items():
-        subprocess.run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Fonts\\Replacements", "/v", face,
-                        "/d", replacement, "/f"], env=env, check=True, timeout=120,
+    commands = [["HKCU\\Software\\Wine\\Fonts\\Replacements", "/v", face, "/d", replacement]
+                for face, replacement in FONT_REPLACEMENTS.items()]
+    commands += [[FONT_LINK_KEY, "/v", face, "/t", "REG_MULTI_SZ", "/d", CJK_LINK]
+                 for face in CJK_LINKED_FACES]
+    for command in commands:
+        subprocess.run(["wine", "reg", "add"] + command + ["/f"], env=env, check=True, timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(["wineserver", "-w"], env=env, timeout=120)
 
