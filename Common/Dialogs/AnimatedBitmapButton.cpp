@@ -62,8 +62,9 @@ void AnimatedBitmapButton::SetCaption(const std::wstring& text) {
 
 void AnimatedBitmapButton::DrawFocus(HDC dc, const RECT& itemRect, UINT itemState) const {
   if (!(itemState & ODS_FOCUS) || (itemState & ODS_NOFOCUSRECT)) return;
+  // Inside the images' outline, where the frame shows against the light body.
   RECT frame = itemRect;
-  ::InflateRect(&frame, -1, -1);
+  ::InflateRect(&frame, -3, -3);
   if (frame.right <= frame.left || frame.bottom <= frame.top) return;
   ::SetTextColor(dc, RGB(0, 0, 0));
   ::SetBkColor(dc, RGB(255, 255, 255));

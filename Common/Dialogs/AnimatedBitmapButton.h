@@ -50,7 +50,7 @@ class AnimatedBitmapButton : public Platform::BitmapButton {
   void DrawCaption(HDC dc, const RECT& itemRect) const;
   // The width of the caption in the font selected into dc.
   int CaptionWidth(HDC dc, UINT format) const;
-  // The keyboard focus, as a dotted frame just inside the button.
+  // The keyboard focus, as a dotted frame inside the button's edge.
   void DrawFocus(HDC dc, const RECT& itemRect, UINT itemState) const;
 };
 
