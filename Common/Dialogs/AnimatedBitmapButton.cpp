@@ -10,6 +10,7 @@ constexpr DWORD kHoverTimeMs = 100;
 // A caption too wide for its button shrinks to no less than this share of
 // its font's size.
 constexpr LONG kSmallestCaptionPercent = 70;
+constexpr int kRightMarginShareOfTile = 6;
 
 HBITMAP OrNormal(const Platform::Bitmap& image, const Platform::Bitmap& normal) {
   return image.IsEmpty() ? normal.Get() : image.Get();
@@ -83,6 +84,9 @@ void AnimatedBitmapButton::DrawCaption(HDC dc, const RECT& itemRect) const {
   // button (a long drive name, a long translation) is drawn in a smaller
   // size of the same font rather than over the image or past its edge.
   const int clearLeft = itemRect.left + m_captionClearLeft;
+  // An image with a tile also has an outline: the caption keeps off the
+  // right edge by a margin in proportion.
+  if (m_captionClearLeft > 0) text.right -= m_captionClearLeft / kRightMarginShareOfTile;
   const int centredRoom = m_captionClearLeft > 0 ? (text.left + text.right) - 2 * clearLeft : text.right - text.left;
   if (CaptionWidth(dc, format) > centredRoom && m_captionClearLeft > 0 && text.left < clearLeft) {
     text.left = clearLeft;
