@@ -63,6 +63,9 @@ void AnimatedBitmapButton::SetCaption(const std::wstring& text) {
 
 void AnimatedBitmapButton::DrawFocus(HDC dc, const RECT& itemRect, UINT itemState) const {
   if (!(itemState & ODS_FOCUS) || (itemState & ODS_NOFOCUSRECT)) return;
+  // The parent screen decides whether keyboard cues show yet.
+  HWND parent = GetParent();
+  if (parent && (::SendMessageW(parent, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) return;
   // Inside the images' outline, where the frame shows against the light body.
   RECT frame = itemRect;
   ::InflateRect(&frame, -3, -3);

@@ -34,6 +34,7 @@ BEGIN_MESSAGE_MAP(SkinnedScreen, ImageDialog)
   ON_WM_CTLCOLOR()
   ON_COMMAND(IDC_CLOSE_BUTTON, OnCancel)
   ON_COMMAND(IDC_MAKER_LINK, OnMakerLink)
+  ON_MESSAGE(WM_QUERYUISTATE, OnQueryUiState)
 END_MESSAGE_MAP()
 
 SkinnedScreen::SkinnedScreen(int backgroundId, int templateId)
@@ -68,7 +69,15 @@ void SkinnedScreen::InitializeSkeleton(std::initializer_list<AnimatedBitmapButto
   SetUpTitleBar();
 }
 
+LRESULT SkinnedScreen::OnQueryUiState(WPARAM, LPARAM) {
+  return m_keyboardUsed ? 0 : (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+}
+
 BOOL SkinnedScreen::PreTranslateMessage(MSG* message) {
+  if ((message->message == WM_KEYDOWN || message->message == WM_SYSKEYDOWN) && !m_keyboardUsed) {
+    m_keyboardUsed = true;
+    if (HWND focus = ::GetFocus()) ::InvalidateRect(focus, nullptr, TRUE);
+  }
   if (message->message == WM_KEYDOWN && message->wParam == VK_RETURN) {
     HWND focus = ::GetFocus();
     if (focus && ::GetParent(focus) == Handle() &&

@@ -34,7 +34,8 @@ class SkinnedScreen : public ImageDialog {
   ~SkinnedScreen() override;
 
   // Enter presses the focused image button, as Space does; the dialog
-  // manager alone would send the default command instead.
+  // manager alone would send the default command instead. The first key
+  // also turns the keyboard cues (the focus frame) on.
   BOOL PreTranslateMessage(MSG* message) override;
 
  protected:
@@ -62,6 +63,8 @@ class SkinnedScreen : public ImageDialog {
 
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
   void OnMakerLink();
+  // As on Windows, the focus frame stays hidden until the keyboard is used.
+  LRESULT OnQueryUiState(WPARAM, LPARAM);
 
   DECLARE_MESSAGE_MAP()
 
@@ -72,6 +75,7 @@ class SkinnedScreen : public ImageDialog {
   std::unique_ptr<DialogFontOverride> m_fontOverride;
 
  private:
+  bool m_keyboardUsed = false;
   void SetUpTitleBar();
 };
 
