@@ -9,6 +9,7 @@ PACKAGES=(
   libeasyloggingpp-dev googletest
   wine wine32 wine64
   xvfb xauth x11-utils xdotool imagemagick
+  fonts-liberation fonts-noto-cjk
   python3 python3-pytest openssl ca-certificates
   zip unzip p7zip-full libarchive-tools time
 )
