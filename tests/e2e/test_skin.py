@@ -155,7 +155,7 @@ def skin_screen(machine):
         screen.close()
 
 
-def background_matches(shot, origin, client, image_id, excluded, step=9):
+def background_matches(shot, origin, client, image_id, excluded, step=7):
     """Share of sample points of the client area that show the background
     image stretched over the whole client area, outside controls."""
     width, height, rows = read_bmp(SKIN_DIR / ("%d.bmp" % image_id))
