@@ -8,6 +8,9 @@
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/DiagnosticLog.h"
 #include "Installer/Log/Log.h"
+#include "Installer/Screens/DestinationDialog.h"
+#include "Installer/Screens/EULADialog.h"
+#include "Installer/Screens/InstallDialog.h"
 #include "Installer/Startup/StartupArguments.h"
 #include "Platform/Win32/Application.h"
 #include "Platform/Win32/CommandLine.h"
@@ -72,12 +75,25 @@ void CInstallerApp::RunWindowlessInstall(const std::wstring& installPath) {
 }
 
 void CInstallerApp::RunUpdateMode() {
-  LOG_ERROR << "Update mode for " << LogText(GetArgumentValue(L"--drivePath"))
-            << " is not available in this build";
+  const std::wstring drivePath = GetArgumentValue(L"--drivePath");
+  const std::wstring exePath = GetArgumentValue(L"--exePath");
+  const wchar_t driveLetter = drivePath.empty() ? 0 : drivePath[0];
+  InstallDialog progress(driveLetter, GetWorkingFolder());
+  progress.SetAppUpdateMode(drivePath, exePath);
+  if (progress.DoModal() == IDOK) m_exitCode = 0;
 }
 
 void CInstallerApp::RunWizard(wchar_t driveLetter) {
-  LOG_ERROR << "Wizard for drive " << LogCodeUnit(driveLetter) << " is not available in this build";
+  {
+    EULADialog licence;
+    if (licence.DoModal() != IDOK) return;
+  }
+  if (driveLetter == 0) {
+    DestinationDialog destination(&driveLetter);
+    if (destination.DoModal() != IDOK) return;
+  }
+  InstallDialog progress(driveLetter, GetWorkingFolder());
+  if (progress.DoModal() == IDOK) m_exitCode = 0;
 }
 
 CInstallerApp theApp;

@@ -8,6 +8,9 @@
 #define IDD_DRIVE_SCREEN 301
 #define IDD_PROGRESS_SCREEN 302
 
+// The licence document, an RTF file of the named resource type "BIN".
+#define IDR_LICENCE 130
+
 // Bitmaps.
 #define IDB_PRODUCT_LOGO 134
 #define IDB_LICENCE_BACKGROUND 300

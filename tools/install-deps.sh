@@ -12,6 +12,7 @@ PACKAGES=(
   wine wine64
   xvfb xauth x11-utils xdotool imagemagick
   python3 python3-pytest openssl ca-certificates osslsigncode
+  fonts-liberation fonts-noto-cjk
   zip unzip p7zip-full libarchive-tools time
 )
 # 32-bit Wine only where the kernel runs 32-bit code: elsewhere it cannot

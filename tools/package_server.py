@@ -16,6 +16,9 @@ Faults (--fault), to see how the installer copes with a bad server:
                      (longer than the installer's 60 s receive time-out)
                      before it drops that connection; later requests are served
 
+--rate BYTES limits the package's bytes to that many per second (a slow
+line, so that a test can watch or interrupt a download).
+
 Prints "ready <port>" on stdout once it accepts connections.
 """
 import argparse
@@ -124,6 +127,9 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
                     break
                 self.wfile.write(block)
                 left -= len(block)
+                if self.server.rate:
+                    self.wfile.flush()
+                    time.sleep(len(block) / self.server.rate)
 
 
 class PackageServer(http.server.ThreadingHTTPServer):
@@ -134,6 +140,7 @@ class PackageServer(http.server.ThreadingHTTPServer):
         self.package = options.file
         self.fault = options.fault
         self.stall_seconds = options.stall_seconds
+        self.rate = options.rate
         self.pac_proxy = options.pac_proxy
         self.log_file = open(options.log, "a", buffering=1) if options.log else sys.stderr
         self.lock = threading.Lock()
@@ -164,6 +171,7 @@ def parse_arguments(argv):
     parser.add_argument("--fault", default="none",
                         choices=["none", "no-content-length", "not-found", "ignore-range", "drop", "drop-once", "stall"])
     parser.add_argument("--stall-seconds", type=float, default=75.0)
+    parser.add_argument("--rate", type=float, default=0, help="bytes per second (default: unlimited)")
     parser.add_argument("--pac-proxy", help="host:port the auto-config script names")
     return parser.parse_args(argv)
 

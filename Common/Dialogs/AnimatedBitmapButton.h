@@ -14,8 +14,9 @@ class AnimatedBitmapButton : public Platform::BitmapButton {
   AnimatedBitmapButton() = default;
   ~AnimatedBitmapButton() override;
 
-  // Does not repaint: the screens repaint the button themselves.
-  void SetCaption(const std::wstring& text) { m_caption = text; }
+  // Also the button's window text, so that assistive software reads what
+  // the button says. Does not repaint: the screens repaint the button.
+  void SetCaption(const std::wstring& text);
   // Resizes the window to its current image times m_scale, in place.
   void SizeToContent();
 
@@ -25,6 +26,9 @@ class AnimatedBitmapButton : public Platform::BitmapButton {
   int m_captionOffsetY = 0;
   HFONT m_captionFont = nullptr;  // not owned
   bool m_multiLine = false;
+  // Pixels at the button's left (an icon tile) that a caption never
+  // enters; 0 when the image has none.
+  int m_captionClearLeft = 0;
   double m_scale = 1.0;
   HCURSOR m_hoverCursor = nullptr;  // not owned
   HCURSOR m_previousCursor = nullptr;
@@ -44,6 +48,10 @@ class AnimatedBitmapButton : public Platform::BitmapButton {
   HBITMAP ChooseImage(UINT itemState) const;
   void PaintParentBackground(HDC dc) const;
   void DrawCaption(HDC dc, const RECT& itemRect) const;
+  // The width of the caption in the font selected into dc.
+  int CaptionWidth(HDC dc, UINT format) const;
+  // The keyboard focus, as a dotted frame inside the button's edge.
+  void DrawFocus(HDC dc, const RECT& itemRect, UINT itemState) const;
 };
 
 }  // namespace NCommon

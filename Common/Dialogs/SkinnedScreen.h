@@ -33,6 +33,11 @@ class SkinnedScreen : public ImageDialog {
   // has destroyed the window, so no control still uses them.
   ~SkinnedScreen() override;
 
+  // Enter presses the focused image button, as Space does; the dialog
+  // manager alone would send the default command instead. The first key
+  // also turns the keyboard cues (the focus frame) on.
+  BOOL PreTranslateMessage(MSG* message) override;
+
  protected:
   void DoDataExchange() override;
   // The platform initialisation (binding), the base steps, the DPI, the
@@ -47,8 +52,19 @@ class SkinnedScreen : public ImageDialog {
   // trunc(pixels x s).
   int Scaled(double pixels);
 
+  // A copy of the dialog's current font with another face, a cell height
+  // in pixels and, when weight is not 0, another weight.
+  void CreateDerivedFont(Platform::Font& font, const wchar_t* face, int cellHeight, int weight = 0);
+
+  // Gives a static text a font derived as above, made smaller (down to
+  // 60 %) when its text, wrapped at the control's width, would be taller
+  // than the control: long translations stay whole instead of losing lines.
+  void FitLabelFont(Platform::Font& font, int controlId, const wchar_t* face, int cellHeight, int weight = 0);
+
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
   void OnMakerLink();
+  // As on Windows, the focus frame stays hidden until the keyboard is used.
+  LRESULT OnQueryUiState(WPARAM, LPARAM);
 
   DECLARE_MESSAGE_MAP()
 
@@ -59,6 +75,7 @@ class SkinnedScreen : public ImageDialog {
   std::unique_ptr<DialogFontOverride> m_fontOverride;
 
  private:
+  bool m_keyboardUsed = false;
   void SetUpTitleBar();
 };
 

@@ -14,6 +14,9 @@ class RichEdit : public Window {
   LRESULT StreamIn(int format, EDITSTREAM& stream) const {
     return SendMessage(EM_STREAMIN, static_cast<WPARAM>(format), reinterpret_cast<LPARAM>(&stream));
   }
+  // The most characters the control takes; 32,767 until told otherwise.
+  void SetTextLimit(LPARAM characters) const { SendMessage(EM_EXLIMITTEXT, 0, characters); }
+  int GetTextLength() const { return static_cast<int>(SendMessage(WM_GETTEXTLENGTH)); }
   void SetWordWrapMode(WPARAM options) const { SendMessage(EM_SETWORDWRAPMODE, options); }
 };
 

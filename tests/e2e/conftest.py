@@ -60,6 +60,31 @@ class RunResult:
         return [r.message for r in self.records]
 
 
+class RunningProgram:
+    """A Windows program started in the background; wait() gives its RunResult."""
+
+    def __init__(self, machine, program, args, env):
+        self.machine = machine
+        self.log_start = len(machine.log_lines())
+        extra = machine.base_env()
+        extra.update(env or {})
+        self.process = wine_rig.start(machine.prefix, program, list(args), extra_env=extra, display=machine.display)
+
+    def running(self):
+        return self.process.poll() is None
+
+    def wait(self, timeout=300):
+        """Waits for the program and for what it started; the run's log records
+        come with the result."""
+        code, out, err = self.process.wait(timeout=timeout)
+        wine_rig.wait_wineserver(self.machine.prefix)
+        records = [LogRecord(line) for line in self.machine.log_lines()[self.log_start:]]
+        return RunResult(code, records, out, err)
+
+    def kill(self):
+        self.process.kill()
+
+
 class WineMachine:
     """One test's Windows machine: a prefix copy with drives and a screen."""
 
@@ -68,6 +93,7 @@ class WineMachine:
         self.display = display
         self.scratch = scratch
         self.usb_disks = []
+        self.started = []
 
     @property
     def installer(self):
@@ -156,6 +182,25 @@ class WineMachine:
         wine_rig.wait_wineserver(self.prefix)
         return RunResult(code, [], out, err)
 
+    def start(self, program, *args, env=None):
+        """Starts a Windows program in the prefix without waiting for it."""
+        started = RunningProgram(self, program, args, env)
+        self.started.append(started)
+        return started
+
+    def start_installer(self, *args, env=None):
+        return self.start(self.installer, *args, env=env)
+
+    @property
+    def window_probe(self):
+        return BUILD_DIR / "tests" / "probes" / "WindowProbe.exe"
+
+    def probe(self, *args, timeout=120):
+        """Runs the window probe next to whatever runs; returns (exit code, stdout)."""
+        code, out, _ = wine_rig.run_beside(self.prefix, self.window_probe, list(args), extra_env=self.base_env(),
+                                           timeout=timeout, display=self.display)
+        return code, out
+
     def run_installer(self, *args, env=None, timeout=300):
         """Runs the installer to its end and waits for what it started."""
         before = len(self.log_lines())
@@ -179,6 +224,7 @@ def template_prefix(tmp_path_factory):
     # Every test machine answers WMI from its own fixture file; Wine's own
     # WMI knows no USB disks.
     wine_rig.register_wmi_provider(prefix, BUILD_DIR / "tests" / "fixtures" / "WmiProvider" / "FixtureWmiProvider.dll")
+    wine_rig.map_fonts(prefix)
     yield prefix
     wine_rig.remove_prefix(prefix)
 
@@ -188,6 +234,8 @@ def machine(template_prefix, screen, tmp_path):
     prefix = wine_rig.clone_prefix(template_prefix, tmp_path / "prefix")
     machine = WineMachine(prefix, screen, tmp_path)
     yield machine
+    for started in machine.started:
+        started.kill()
     # The installer's log is all that is worth keeping of the prefix; every
     # run has already waited for the prefix's programs to end.
     if machine.log_file.exists():

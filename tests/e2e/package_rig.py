@@ -61,7 +61,7 @@ def require_test_ca():
 
 
 def start_package_server(package, log_path, fault="none", untrusted=False, pac_proxy=None,
-                         stall_seconds=None):
+                         stall_seconds=None, rate=None):
     require_test_ca()
     prefix = "untrusted" if untrusted else "server"
     command = [sys.executable, str(TOOLS / "package_server.py"), "--file", str(package),
@@ -71,6 +71,8 @@ def start_package_server(package, log_path, fault="none", untrusted=False, pac_p
         command += ["--pac-proxy", pac_proxy]
     if stall_seconds:
         command += ["--stall-seconds", str(stall_seconds)]
+    if rate:
+        command += ["--rate", str(rate)]
     deadline = time.monotonic() + PORT_WAIT
     while True:
         try:

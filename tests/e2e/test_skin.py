@@ -176,7 +176,7 @@ def skin_screen(machine):
         screen.close()
 
 
-def background_matches(shot, origin, client, image_id, excluded, step=9):
+def background_matches(shot, origin, client, image_id, excluded, step=7):
     """Share of sample points of the client area that show the background
     image stretched over the whole client area, outside controls."""
     width, height, rows = read_bmp(SKIN_DIR / ("%d.bmp" % image_id))
@@ -192,9 +192,7 @@ def background_matches(shot, origin, client, image_id, excluded, step=9):
                           for dx in (-1, 0, 1) for dy in (-1, 0, 1)]
             if any(close_to(shot.pixel(origin[0] + x, origin[1] + y), c, 6) for c in candidates):
                 matched += 1
-    # Enough points to mean something; a font with a shorter line makes the
-    # screen, and so the grid, smaller.
-    assert checked > 150
+    assert checked > 200
     return matched / checked
 
 

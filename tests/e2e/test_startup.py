@@ -1,13 +1,31 @@
-"""How the command line picks a run mode, seen from outside the real exe."""
+"""How the command line picks a run mode, seen from outside the real exe:
+by the exit code, the log, what was started and the first screen shown."""
 import pytest
 
 from conftest import assert_package_installed
+import screens_rig as ui
 
 ONLY_LOG_CREATED = ["Log created"]
 
 
 def started_stub(machine):
     return [line for line in machine.stub_records() if line.startswith("started ")]
+
+
+def first_screen(machine, *args):
+    installer = machine.start_installer(*args)
+    return installer, ui.wait_for(machine, lambda s: s.kind != "unknown", "a screen", installer)
+
+
+def screen_after_licence(machine, installer):
+    ui.press(machine, ui.ACCEPT)
+    return ui.wait_for(machine, lambda s: s.kind in ("drive", "progress"), "the screen after the licence",
+                       installer)
+
+
+def close(machine, installer):
+    ui.press(machine, ui.CLOSE)
+    return installer.wait()
 
 
 def test_path_to_drive_with_installed_app_opens_it(machine):
@@ -22,12 +40,14 @@ def test_path_to_drive_with_installed_app_opens_it(machine):
 
 
 def test_path_to_drive_without_app_goes_on_with_that_drive(machine):
-    machine.add_drive("E")
-    result = machine.run_installer("--path", "E:\\")
-    assert result.exit_code == 1
+    machine.add_drive("E", "DATA")
+    installer, licence = first_screen(machine, "--path", "E:\\")
+    assert licence.kind == "licence"
+    progress = screen_after_licence(machine, installer)
+    assert progress.kind == "progress"
+    assert progress.text(ui.RUN) == "Install to:\nDATA (E:)"
+    assert close(machine, installer).exit_code == 0
     assert started_stub(machine) == []
-    assert result.messages[0] == "Log created"
-    assert "Wizard for drive 69" in result.messages[1]
 
 
 @pytest.mark.parametrize("args", [
@@ -41,17 +61,20 @@ def test_no_drive_taken_from_other_path_forms(machine, args):
     machine.put_stub(drive)
     (drive / "Dir").mkdir()
     machine.put_stub(drive / "Dir")
-    result = machine.run_installer(*args)
-    assert result.exit_code == 1
+    installer, licence = first_screen(machine, *args)
+    assert licence.kind == "licence"
+    assert screen_after_licence(machine, installer).kind == "drive"
+    assert close(machine, installer).exit_code == 1
     assert started_stub(machine) == []
-    assert "Wizard for drive 0 " in result.messages[-1]
 
 
 def test_given_drive_hides_install_path(machine):
     machine.add_drive("E")
-    result = machine.run_installer("--path", "E:\\", "/path=F:\\X")
+    installer, licence = first_screen(machine, "--path", "E:\\", "/path=F:\\X")
+    assert licence.kind == "licence"
+    assert screen_after_licence(machine, installer).kind == "progress"
+    result = close(machine, installer)
     assert not any("Windowless" in m for m in result.messages)
-    assert "Wizard for drive 69" in result.messages[-1]
 
 
 @pytest.mark.parametrize("args, letter, folder", [
@@ -71,12 +94,18 @@ def test_install_path_selects_the_windowless_install(machine, package_server, de
     assert sorted(p.name for p in drive.iterdir()) == [folder]
 
 
-def test_empty_install_path_goes_on_to_update_and_wizard(machine):
-    assert "Wizard for drive 0 " in machine.run_installer("/path=").messages[-1]
-    assert "Update mode for E:\\ " in machine.run_installer(
-        "/path=", "/AppUpdate", "--drivePath", "E:\\").messages[-1]
+def test_empty_install_path_goes_on_to_the_wizard(machine):
+    installer, screen = first_screen(machine, "/path=")
+    assert screen.kind == "licence"
+    assert close(machine, installer).exit_code == 1
 
 
-def test_app_update_inside_another_argument_selects_update_mode(machine):
-    result = machine.run_installer("x/AppUpdatey", "--drivePath", "E:\\")
-    assert "Update mode for E:\\ " in result.messages[-1]
+@pytest.mark.parametrize("args", [["/path=", "/AppUpdate", "--drivePath", "E:\\"],
+                                  ["x/AppUpdatey", "--drivePath", "E:\\"]])
+def test_app_update_anywhere_in_the_command_line_selects_update_mode(machine, args):
+    installer, screen = first_screen(machine, *args)
+    assert screen.kind == "progress"
+    assert not screen.visible(ui.RUN)
+    result = close(machine, installer)
+    assert result.exit_code == 0
+    assert "SetAppUpdateMode m_driveLetter: 69" in result.messages

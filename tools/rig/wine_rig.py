@@ -113,6 +113,34 @@ def register_wmi_provider(prefix, dll):
     subprocess.run(["wineserver", "-w"], env=env, timeout=120)
 
 
+# The faces the screens ask for, mapped to installed fonts with the same
+# metrics, so that texts measure as they do on Windows.
+FONT_REPLACEMENTS = {"Arial": "Liberation Sans", "Microsoft Sans Serif": "Liberation Sans",
+                     "Times New Roman": "Liberation Serif", "Courier New": "Liberation Mono"}
+
+
+# Faces whose missing glyphs (Chinese, Japanese, Korean) come from the CJK
+# fonts the set-up installs, as Windows links its UI fonts to its CJK ones.
+CJK_LINK = "NotoSansCJK-Regular.ttc,Noto Sans CJK JP\\0NotoSansCJK-Bold.ttc,Noto Sans CJK JP"
+CJK_LINKED_FACES = ["Liberation Sans", "Liberation Sans Bold", "Arial", "Arial Bold", "Microsoft Sans Serif", "Tahoma", "MS Shell Dlg",
+                    "MS Shell Dlg 2"]
+FONT_LINK_KEY = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink"
+
+
+def map_fonts(prefix):
+    """Writes Wine's font replacements for the Windows faces, and the links
+    to the CJK fonts, into a prefix."""
+    env = wine_env(prefix)
+    commands = [["HKCU\\Software\\Wine\\Fonts\\Replacements", "/v", face, "/d", replacement]
+                for face, replacement in FONT_REPLACEMENTS.items()]
+    commands += [[FONT_LINK_KEY, "/v", face, "/t", "REG_MULTI_SZ", "/d", CJK_LINK]
+                 for face in CJK_LINKED_FACES]
+    for command in commands:
+        subprocess.run(["wine", "reg", "add"] + command + ["/f"], env=env, check=True, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+
+
 def clone_prefix(template, target):
     """A private copy of a booted prefix for one test."""
     subprocess.run(["cp", "-a", str(template), str(target)], check=True)
@@ -240,6 +268,50 @@ def run(prefix, program, args=(), extra_env=None, timeout=RUN_TIMEOUT, display=N
     done = subprocess.run(wine_command() + [str(program)] + list(args), env=env, timeout=timeout,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     return done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace")
+
+
+class Started:
+    """A Windows program started without waiting for it. Its output goes to
+    files, not pipes: Wine's helper processes inherit the standard handles
+    and can hold a pipe open long after the program itself has ended."""
+
+    def __init__(self, prefix, program, args=(), extra_env=None, display=None):
+        env = wine_env(prefix, extra_env)
+        if display:
+            env["DISPLAY"] = display
+        self._out = tempfile.TemporaryFile()
+        self._err = tempfile.TemporaryFile()
+        self.process = subprocess.Popen(["wine", str(program)] + list(args), env=env,
+                                        stdin=subprocess.DEVNULL, stdout=self._out, stderr=self._err)
+
+    def poll(self):
+        return self.process.poll()
+
+    def wait(self, timeout=None):
+        """The exit code, stdout and stderr once the program has ended."""
+        code = self.process.wait(timeout=timeout)
+        output = []
+        for stream in (self._out, self._err):
+            stream.seek(0)
+            output.append(stream.read().decode("utf-8", "replace"))
+            stream.close()
+        return code, output[0], output[1]
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(timeout=60)
+
+
+def start(prefix, program, args=(), extra_env=None, display=None):
+    """Starts a Windows program without waiting for it."""
+    return Started(prefix, program, args, extra_env, display)
+
+
+def run_beside(prefix, program, args=(), extra_env=None, timeout=RUN_TIMEOUT, display=None):
+    """Runs a program while others run in the prefix; returns (exit code,
+    stdout, stderr) as soon as it ends, whatever the prefix still runs."""
+    return start(prefix, program, args, extra_env, display).wait(timeout=timeout)
 
 
 def main(argv):

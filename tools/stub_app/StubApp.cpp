@@ -1,9 +1,15 @@
 // Stand-in for the installed Korvane.exe. It writes one line per event to
 // the file named by KORVANE_STUB_RECORD (or "<exe>.record" beside itself):
 //   started <command line>
+//   directory <working directory>
 //   window-message <msg> <wParam> <lParam>
 //   thread-message <msg> <wParam> <lParam>
-// and ends after KORVANE_STUB_SECONDS seconds (default 4) or on WM_CLOSE.
+//   exiting <reason>
+// Like the installed application, its main window carries the title the
+// installer looks for, and it ends when its main thread is told that an
+// update begins (WM_APP + 7), so that the update can replace its files.
+// Otherwise it ends after KORVANE_STUB_SECONDS seconds (default 4) or on
+// WM_CLOSE.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +20,7 @@ namespace {
 
 const wchar_t kWindowTitle[] = L"{637693CC-9D1F-49D5-B4D4-7A5F659E0BC5}";
 const UINT_PTR kLifetimeTimer = 1;
+const UINT kUpdateBeginsThreadMessage = WM_APP + 7;
 
 std::wstring RecordPath() {
   wchar_t buffer[MAX_PATH * 2] = {};
@@ -51,6 +58,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Record(std::wstring(L"started ") + GetCommandLineW());
+  wchar_t directory[MAX_PATH * 2] = {};
+  GetCurrentDirectoryW(MAX_PATH * 2, directory);
+  Record(std::wstring(L"directory ") + directory);
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = instance;
@@ -63,8 +73,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (window) SetTimer(window, kLifetimeTimer, lifetime * 1000, nullptr);
   MSG message;
   while (window && GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (!message.hwnd) RecordMessage(L"thread-message", message.message, message.wParam, message.lParam);
+    if (!message.hwnd) {
+      RecordMessage(L"thread-message", message.message, message.wParam, message.lParam);
+      if (message.message == kUpdateBeginsThreadMessage) {
+        Record(L"exiting update");
+        DestroyWindow(window);
+        continue;
+      }
+    }
     DispatchMessageW(&message);
   }
+  Record(L"exited");
   return 0;
 }

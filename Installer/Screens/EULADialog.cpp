@@ -1,0 +1,97 @@
+#include "Installer/Screens/EULADialog.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Installer/Localization/LocalizedStrings.h"
+#include "Platform/Ui/ResourceModule.h"
+#include "resources/ScreenIds.h"
+
+namespace {
+
+constexpr int kDescriptionText = 135;
+constexpr int kAcceptText = 147;
+constexpr int kDeclineText = 159;
+constexpr double kCaptionOffset = 18;
+// The icon tile at the left of the button images.
+constexpr double kTileWidth = 31;
+constexpr double kLabelFontHeight = 17;
+constexpr double kButtonFontHeight = 15;
+constexpr WPARAM kWordWrapOptions = 0x466;
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(EULADialog, NCommon::SkinnedScreen)
+  ON_WM_CTLCOLOR()
+  ON_COMMAND(IDC_CLOSE_BUTTON, OnCancel)
+  ON_COMMAND(IDC_ACCEPT, OnOK)
+  ON_COMMAND(IDC_DECLINE, OnCancel)
+  ON_COMMAND(IDC_MAKER_LINK, OnMakerLink)
+END_MESSAGE_MAP()
+
+EULADialog::EULADialog() : SkinnedScreen(IDB_LICENCE_BACKGROUND, IDD_LICENCE_SCREEN) {}
+
+EULADialog::~EULADialog() = default;
+
+void EULADialog::DoDataExchange() {
+  SkinnedScreen::DoDataExchange();
+  BindControl(IDC_ACCEPT, m_acceptButton);
+  BindControl(IDC_LICENCE_TEXT, m_licenceText);
+  BindControl(IDC_DECLINE, m_declineButton);
+}
+
+BOOL EULADialog::OnInitDialog() {
+  InitializeSkeleton({&m_acceptButton, &m_declineButton});
+  m_acceptButton.LoadBitmaps(IDB_ACCEPT_TILE);
+  m_acceptButton.SizeToContent();
+  m_acceptButton.SetCaption(theLocalizedStrings.GetLocalizedString(kAcceptText));
+  m_acceptButton.m_multiLine = false;
+  m_acceptButton.m_captionOffsetX = Scaled(kCaptionOffset);
+  m_acceptButton.m_captionOffsetY = 0;
+  m_acceptButton.m_captionClearLeft = Scaled(kTileWidth);
+  m_declineButton.LoadBitmaps(IDB_DECLINE_TILE);
+  m_declineButton.SizeToContent();
+  m_declineButton.SetCaption(theLocalizedStrings.GetLocalizedString(kDeclineText));
+  m_declineButton.m_multiLine = false;
+  m_declineButton.m_captionOffsetX = Scaled(kCaptionOffset);
+  m_declineButton.m_captionOffsetY = 0;
+  m_declineButton.m_captionClearLeft = Scaled(kTileWidth);
+  ::SetDlgItemTextW(Handle(), IDC_DESCRIPTION, theLocalizedStrings.GetLocalizedString(kDescriptionText).c_str());
+  SetTitleAndOutline();
+  CreateScreenFonts();
+  LoadLicence();
+  // The keyboard starts on Accept rather than on the title bar's close button.
+  ::SetFocus(m_acceptButton.Handle());
+  return FALSE;
+}
+
+void EULADialog::CreateScreenFonts() {
+  FitLabelFont(m_labelFont, IDC_DESCRIPTION, L"Arial", Scaled(kLabelFontHeight));
+  CreateDerivedFont(m_buttonFont, L"Arial", Scaled(kButtonFontHeight), FW_BOLD);
+  m_acceptButton.SetFont(m_buttonFont.Get());
+  m_declineButton.SetFont(m_buttonFont.Get());
+}
+
+void EULADialog::LoadLicence() {
+  std::string document = Platform::LoadResourceBytes(L"BIN", IDR_LICENCE);
+  if (document.empty()) return;
+  // The control takes 32,767 characters unless told otherwise; the document
+  // has no more characters than bytes.
+  m_licenceText.SetTextLimit(static_cast<LPARAM>(std::max<size_t>(document.size(), 32767)));
+  m_licenceText.SetWordWrapMode(kWordWrapOptions);
+  EDITSTREAM stream = {};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&document);
+  stream.dwError = 0;
+  stream.pfnCallback = &EULADialog::LicenceStreamCallback;
+  m_licenceText.StreamIn(SF_RTF, stream);
+}
+
+DWORD CALLBACK EULADialog::LicenceStreamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG requested, LONG* delivered) {
+  auto* remaining = reinterpret_cast<std::string*>(cookie);
+  const size_t wanted = requested > 0 ? static_cast<size_t>(requested) : 0;
+  const size_t count = std::min(wanted, remaining->size());
+  if (count) std::memcpy(buffer, remaining->data(), count);
+  remaining->erase(0, count);
+  *delivered = static_cast<LONG>(count);
+  return 0;
+}

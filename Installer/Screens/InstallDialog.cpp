@@ -1,0 +1,253 @@
+#include "Installer/Screens/InstallDialog.h"
+
+#include "Common/Drives/UsbDrives.h"
+#include "Installer/Engine/InstallSequence.h"
+#include "Installer/Localization/LocalizedStrings.h"
+#include "Installer/Log/Log.h"
+#include "Installer/ScreenLogic/MessageFormat.h"
+#include "Installer/ScreenLogic/ProgressPosition.h"
+#include "Platform/Win32/ComApartment.h"
+#include "Platform/Win32/RunningPrograms.h"
+#include "resources/ScreenIds.h"
+
+const wchar_t kAppWindowTitle[] = L"{637693CC-9D1F-49D5-B4D4-7A5F659E0BC5}";
+const wchar_t kAppExecutableName[] = L"Korvane.exe";
+
+namespace {
+
+constexpr int kInstallToText = 171;
+constexpr int kStartingText = 195;
+constexpr int kCompleteText = 315;
+constexpr int kDownloadingText = 231;
+constexpr int kInstallingText = 183;
+constexpr int kUpdatingText = 207;
+constexpr int kRunText = 219;
+constexpr int kInstallFailedText = 255;
+constexpr int kUpdateFailedText = 243;
+constexpr int kDriveMissingText = 267;
+constexpr int kSpaceMissingText = 279;
+constexpr double kRequiredMegabytes = 150.0;
+const wchar_t kNotifyUpdateParameter[] = L"/NotifyUpdate";
+
+constexpr COLORREF kButtonTextColour = RGB(70, 70, 70);
+constexpr COLORREF kCompleteTextColour = RGB(63, 162, 36);
+constexpr COLORREF kStaticTextColour = RGB(0, 61, 61);
+
+constexpr double kTargetCaptionOffsetX = 28;
+// The icon tile at the left of the button images.
+constexpr double kTileWidth = 31;
+constexpr double kTargetCaptionOffsetY = 2;
+constexpr double kRunCaptionOffsetX = 24;
+constexpr double kStatusFontHeight = 17;
+constexpr double kRunFontHeight = 12;
+constexpr double kCompleteFontHeight = 16;
+
+std::wstring Text(int baseId) { return theLocalizedStrings.GetLocalizedString(baseId); }
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(InstallDialog, NCommon::SkinnedScreen)
+  ON_WM_CTLCOLOR()
+  ON_MESSAGE(WM_CLOSE, OnCloseMessage)
+  ON_COMMAND(IDC_CLOSE_BUTTON, OnOK)
+  ON_COMMAND(IDC_RUN_BUTTON, OnRun)
+  ON_COMMAND(IDC_MAKER_LINK, OnMakerLink)
+  ON_MESSAGE(kStatusMessage, OnStatusMessage)
+  ON_MESSAGE(kProgressMessage, OnProgressMessage)
+END_MESSAGE_MAP()
+
+InstallDialog::InstallDialog(wchar_t driveLetter, const std::wstring& workRoot)
+    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_PROGRESS_SCREEN), m_driveLetter(driveLetter), m_workRoot(workRoot) {}
+
+InstallDialog::~InstallDialog() {
+  m_cancel = true;
+  JoinWorker();
+}
+
+void InstallDialog::SetAppUpdateMode(const std::wstring& drivePath, const std::wstring& exePath) {
+  m_updateMode = true;
+  m_driveLetter = drivePath.empty() ? 0 : drivePath[0];
+  LOG_ERROR << "SetAppUpdateMode m_driveLetter: " << LogCodeUnit(m_driveLetter);
+  m_exePathToUpdate = exePath;
+  LOG_ERROR << "SetAppUpdateMode m_exePathToUpdate: " << LogText(exePath);
+}
+
+void InstallDialog::OnStatus(int status) { ::PostMessageW(Handle(), kStatusMessage, static_cast<WPARAM>(status), 1); }
+
+void InstallDialog::OnProgress(float fraction) {
+  ::PostMessageW(Handle(), kProgressMessage, 0, static_cast<LPARAM>(ProgressMessageParam(fraction)));
+}
+
+int InstallDialog::GetErrorCode() { return m_errorCode.load(); }
+
+void InstallDialog::SetErrorCode(int code) { m_errorCode.store(code); }
+
+void InstallDialog::DoDataExchange() {
+  SkinnedScreen::DoDataExchange();
+  BindControl(IDC_RUN_BUTTON, m_runButton);
+  BindControl(IDC_PROGRESS, m_progress);
+}
+
+BOOL InstallDialog::OnInitDialog() {
+  InitializeSkeleton({&m_runButton});
+  m_runButton.SetCaption(FormatMessageText(
+      Text(kInstallToText), {MessageArgument::Text(DescribeDrive(m_driveLetter)), MessageArgument::CodeUnit(m_driveLetter)}));
+  m_runButton.m_multiLine = true;
+  m_runButton.m_captionOffsetX = Scaled(kTargetCaptionOffsetX);
+  m_runButton.m_captionOffsetY = Scaled(kTargetCaptionOffsetY);
+  m_runButton.LoadBitmaps(IDB_INSTALL_DISABLED_TILE);
+  m_runButton.SizeToContent();
+  m_runButton.m_captionClearLeft = Scaled(kTileWidth);
+  m_progress.SetRange(0, 100);
+  ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(kStartingText).c_str());
+  ::SetDlgItemTextW(Handle(), IDC_COMPLETION_TEXT, Text(kCompleteText).c_str());
+  ::ShowWindow(GetDlgItem(IDC_COMPLETION_TEXT), SW_HIDE);
+  SetTitleAndOutline();
+  if (m_updateMode) m_runButton.ShowWindow(SW_HIDE);
+  CreateScreenFonts();
+  m_worker = std::thread(&InstallDialog::WorkerMain, this);
+  ::SetFocus(m_updateMode ? m_closeButton.Handle() : m_runButton.Handle());
+  return FALSE;
+}
+
+void InstallDialog::CreateScreenFonts() {
+  FitStatusFont();
+  CreateDerivedFont(m_runFont, L"Arial", Scaled(kRunFontHeight), FW_BOLD);
+  m_runButton.m_captionFont = m_runFont.Get();
+  FitLabelFont(m_completeFont, IDC_COMPLETION_TEXT, L"Arial", Scaled(kCompleteFontHeight), FW_BOLD);
+}
+
+void InstallDialog::FitStatusFont() {
+  FitLabelFont(m_statusFont, IDC_STATUS_TEXT, L"Microsoft Sans Serif", Scaled(kStatusFontHeight));
+}
+
+void InstallDialog::WorkerMain() {
+  // The drive check asks WMI, which needs the thread in COM's apartment.
+  Platform::ComApartment apartment;
+  const std::wstring drive = std::wstring(1, m_driveLetter) + L":";
+  InstallBackend::Install(drive, m_workRoot, this, &m_cancel);
+}
+
+void InstallDialog::JoinWorker() {
+  if (m_worker.joinable()) m_worker.join();
+}
+
+void InstallDialog::OnOK() {
+  m_cancel = true;
+  // The engine stops at its next check point and never waits for this
+  // thread, so the join ends.
+  JoinWorker();
+  EndDialog(IDOK);
+}
+
+LRESULT InstallDialog::OnCloseMessage(WPARAM, LPARAM) {
+  OnOK();
+  return 0;
+}
+
+void InstallDialog::OnRun() {
+  if (!m_done) return;
+  LaunchInstalledApp(false);
+  OnOK();
+}
+
+void InstallDialog::ShowStatus(const std::wstring& text) {
+  ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, text.c_str());
+  FitStatusFont();
+  RedrawNow();
+  ::RedrawWindow(GetDlgItem(IDC_STATUS_TEXT), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+LRESULT InstallDialog::OnStatusMessage(WPARAM status, LPARAM) {
+  m_lastStatus = static_cast<int>(status);
+  switch (m_lastStatus) {
+    case Downloading:
+      if (GetErrorCode() != static_cast<int>(InstallError::None)) break;
+      if (m_updateMode) m_runButton.ShowWindow(SW_HIDE);
+      m_progress.SetPos(0);
+      ShowStatus(Text(kDownloadingText));
+      NotifyAppWindow();
+      NotifyAppThreads();
+      break;
+    case Extracting:
+      if (GetErrorCode() != static_cast<int>(InstallError::None)) break;
+      ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(m_updateMode ? kUpdatingText : kInstallingText).c_str());
+      FitStatusFont();
+      RedrawNow();
+      m_progress.SetPos(50);
+      ::RedrawWindow(GetDlgItem(IDC_STATUS_TEXT), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+      break;
+    case Completed:
+      m_progress.SetPos(100);
+      m_done = true;
+      if (m_updateMode) {
+        LaunchInstalledApp(true);
+        OnOK();
+      } else {
+        ShowCompleted();
+      }
+      break;
+    case Failed:
+      ShowFailure();
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+void InstallDialog::ShowCompleted() {
+  ::ShowWindow(GetDlgItem(IDC_STATUS_TEXT), SW_HIDE);
+  ::ShowWindow(GetDlgItem(IDC_COMPLETION_TEXT), SW_SHOW);
+  m_runButton.m_multiLine = false;
+  m_runButton.m_captionOffsetX = Scaled(kRunCaptionOffsetX);
+  m_runButton.m_captionOffsetY = 0;
+  m_runButton.SetCaption(Text(kRunText));
+  m_runButton.LoadBitmaps(IDB_ACCEPT_TILE);
+  m_runButton.SizeToContent();
+  m_runButton.RedrawNow();
+}
+
+void InstallDialog::ShowFailure() {
+  std::wstring text = Text(m_updateMode ? kUpdateFailedText : kInstallFailedText);
+  const int code = GetErrorCode();
+  // Without a drive letter (an update started without its drive) there is
+  // no drive to name: the general text says it better than "Check drive  is
+  // connected".
+  if (code == static_cast<int>(InstallError::DriveNotConnected) && m_driveLetter != 0) {
+    text = FormatMessageText(Text(kDriveMissingText), {MessageArgument::CodeUnit(m_driveLetter)});
+  } else if (code == static_cast<int>(InstallError::NotEnoughSpace)) {
+    text = FormatMessageText(Text(kSpaceMissingText),
+                             {MessageArgument::CodeUnit(m_driveLetter), MessageArgument::Number(kRequiredMegabytes)});
+  }
+  m_progress.ShowWindow(SW_HIDE);
+  ShowStatus(text);
+}
+
+LRESULT InstallDialog::OnProgressMessage(WPARAM, LPARAM progress) {
+  m_progress.SetPos(ProgressBarPosition(m_lastStatus, static_cast<long>(progress)));
+  return 0;
+}
+
+void InstallDialog::NotifyAppWindow() { Platform::SendToWindowTitled(kAppWindowTitle, kAppUpdateWindowMessage); }
+
+void InstallDialog::NotifyAppThreads() { Platform::PostToMainThreadsOf(kAppExecutableName, kAppUpdateThreadMessage); }
+
+void InstallDialog::LaunchInstalledApp(bool notify) {
+  const std::wstring root = std::wstring(1, m_driveLetter) + L":\\";
+  const std::wstring file = notify ? m_exePathToUpdate : root + kAppExecutableName;
+  Platform::StartProgram(file, notify ? kNotifyUpdateParameter : L"", root);
+}
+
+HBRUSH InstallDialog::OnCtlColor(HDC dc, HWND control, UINT kind) {
+  if (kind == CTLCOLOR_BTN || kind == CTLCOLOR_STATIC) {
+    COLORREF colour = kButtonTextColour;
+    if (kind == CTLCOLOR_STATIC) {
+      colour = ::GetDlgCtrlID(control) == IDC_COMPLETION_TEXT ? kCompleteTextColour : kStaticTextColour;
+    }
+    ::SetTextColor(dc, colour);
+    ::SetBkMode(dc, TRANSPARENT);
+    return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+  }
+  return SkinnedScreen::OnCtlColor(dc, control, kind);
+}

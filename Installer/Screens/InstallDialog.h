@@ -1,0 +1,90 @@
+#pragma once
+// The third screen: runs the installation on a worker thread and shows how
+// far it has got. The worker reaches the screen only through the listener
+// operations, which post messages to the screen's window; every control is
+// touched on the UI thread. In install mode the screen ends with a button
+// that starts the installed application; in update mode (started by the
+// application itself) it starts the updated application and closes by
+// itself. However it is closed, the installation is cancelled, the worker
+// joined, and DoModal gives IDOK.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "Common/Dialogs/SkinnedScreen.h"
+#include "Installer/Engine/InstallListener.h"
+#include "Platform/Ui/GdiObjects.h"
+#include "Platform/Ui/ProgressBar.h"
+
+// The installed application's main window, which is told of an update.
+extern const wchar_t kAppWindowTitle[];
+// The installed application's executable name.
+extern const wchar_t kAppExecutableName[];
+constexpr UINT kAppUpdateWindowMessage = WM_APP + 2;
+constexpr UINT kAppUpdateThreadMessage = WM_APP + 7;
+// What the screen posts to itself from the worker.
+constexpr UINT kStatusMessage = WM_USER + 1;
+constexpr UINT kProgressMessage = WM_USER + 2;
+
+class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
+ public:
+  InstallDialog(wchar_t driveLetter, const std::wstring& workRoot);
+  // The worker has been joined by the close path by now; joining here too
+  // keeps a screen that never ran its close path from ending the process.
+  ~InstallDialog() override;
+
+  // Switches to update mode before the screen runs: the drive is the first
+  // character of drivePath, exePath is started with "/NotifyUpdate" after
+  // a successful update.
+  void SetAppUpdateMode(const std::wstring& drivePath, const std::wstring& exePath);
+
+  // IInstallListener, called on the worker thread; each returns at once.
+  void OnStatus(int status) override;
+  void OnProgress(float fraction) override;
+  int GetErrorCode() override;
+  void SetErrorCode(int code) override;
+
+ protected:
+  void DoDataExchange() override;
+  BOOL OnInitDialog() override;
+  // The close path: cancel, join the worker, end with IDOK.
+  void OnOK() override;
+  void OnCancel() override { OnOK(); }
+  LRESULT OnCloseMessage(WPARAM, LPARAM);
+  void OnRun();
+  LRESULT OnStatusMessage(WPARAM status, LPARAM);
+  LRESULT OnProgressMessage(WPARAM, LPARAM progress);
+  HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  void CreateScreenFonts();
+  // The status font, smaller when a long text would not fit the label.
+  void FitStatusFont();
+  void WorkerMain();
+  void ShowStatus(const std::wstring& text);
+  void ShowFailure();
+  void ShowCompleted();
+  void NotifyAppWindow();
+  void NotifyAppThreads();
+  void LaunchInstalledApp(bool notify);
+  void JoinWorker();
+
+  std::atomic<int> m_errorCode{0};
+  int m_lastStatus = Downloading;
+  bool m_updateMode = false;
+  std::wstring m_exePathToUpdate;
+  wchar_t m_driveLetter;
+  std::wstring m_workRoot;
+  Platform::Font m_statusFont;
+  Platform::Font m_runFont;
+  Platform::Font m_completeFont;
+  NCommon::AnimatedBitmapButton m_runButton;
+  Platform::ProgressBar m_progress;
+  std::thread m_worker;
+  CancelFlag m_cancel{false};
+  bool m_done = false;
+};
