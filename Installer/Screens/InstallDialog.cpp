@@ -1,6 +1,7 @@
 #include "Installer/Screens/InstallDialog.h"
 
 #include "Common/Drives/UsbDrives.h"
+#include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Engine/InstallSequence.h"
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/Log.h"
@@ -236,7 +237,9 @@ void InstallDialog::NotifyAppThreads() { Platform::PostToMainThreadsOf(kAppExecu
 void InstallDialog::LaunchInstalledApp(bool notify) {
   const std::wstring root = std::wstring(1, m_driveLetter) + L":\\";
   const std::wstring file = notify ? m_exePathToUpdate : root + kAppExecutableName;
-  Platform::StartProgram(file, notify ? kNotifyUpdateParameter : L"", root);
+  // Checked right before it starts: the file on the drive may have changed
+  // since the installation checked it.
+  StartInstalledApplication(file, notify ? kNotifyUpdateParameter : L"", root);
 }
 
 HBRUSH InstallDialog::OnCtlColor(HDC dc, HWND control, UINT kind) {

@@ -63,7 +63,7 @@ bool StartProgram(const std::wstring& file, const std::wstring& parameters, cons
   info.lpVerb = L"open";
   info.lpFile = file.c_str();
   info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-  info.lpDirectory = directory.c_str();
+  info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
   info.nShow = SW_SHOWNORMAL;
   const bool started = ::ShellExecuteExW(&info) != FALSE;
   // The program runs on by itself; its handle is not needed.

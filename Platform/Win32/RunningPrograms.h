@@ -21,8 +21,8 @@ bool SendToWindowTitled(const wchar_t* title, UINT message);
 int PostToMainThreadsOf(const wchar_t* exeName, UINT message);
 
 // Starts a program with the shell's "open" verb, shown normally, with the
-// given parameters and working directory, and does not wait for it. False
-// when the shell could not start it.
+// given parameters and working directory (either may be empty), and does not
+// wait for it. False when the shell could not start it.
 bool StartProgram(const std::wstring& file, const std::wstring& parameters, const std::wstring& directory);
 
 }  // namespace Platform

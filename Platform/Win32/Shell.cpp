@@ -5,6 +5,7 @@
 
 #include "BuildConfig.h"
 #include "Platform/Win32/AuthenticodeCheck.h"
+#include "Platform/Win32/RunningPrograms.h"
 #include "Platform/Win32/UniqueHandle.h"
 
 namespace Platform {
@@ -17,7 +18,8 @@ void OpenWithShell(const std::wstring& path) {
   ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-SignatureCheck StartIfGenuine(const std::wstring& path, const std::wstring& parameters) {
+SignatureCheck StartIfGenuine(const std::wstring& path, const std::wstring& parameters,
+                              const std::wstring& directory) {
   const UniqueHandle heldFile(OpenFileAgainstChanges(path));
   if (!heldFile.Valid()) {
     SignatureCheck check;
@@ -25,10 +27,7 @@ SignatureCheck StartIfGenuine(const std::wstring& path, const std::wstring& para
     return check;
   }
   const SignatureCheck check = CheckSignatureOfOpenFile(heldFile.Get(), path, KORVANE_SIGNER_NAME_W);
-  if (check.IsGenuine()) {
-    ::ShellExecuteW(nullptr, L"open", path.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
-                    SW_SHOWNORMAL);
-  }
+  if (check.IsGenuine()) StartProgram(path, parameters, directory);
   return check;
 }
 

@@ -12,12 +12,13 @@ bool PathExists(const std::wstring& path);
 // parameters; the outcome is not reported.
 void OpenWithShell(const std::wstring& path);
 
-// Starts an executable with the shell's "open" verb, no owner window and
-// the given parameters (may be empty), but only when CheckMakerSignature
+// Starts an executable as StartProgram does (parameters and directory may be
+// empty), but only when CheckMakerSignature
 // finds it signed by the maker. The file stays open against writes, renames
 // and deletion from the check until the shell has started it, so what runs
 // is what was checked. Returns the check: nothing was started unless it
 // IsGenuine(); whether the shell then managed to start it is not reported.
-SignatureCheck StartIfGenuine(const std::wstring& path, const std::wstring& parameters);
+SignatureCheck StartIfGenuine(const std::wstring& path, const std::wstring& parameters,
+                              const std::wstring& directory);
 
 }  // namespace Platform

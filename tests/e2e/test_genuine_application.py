@@ -10,6 +10,7 @@ import sys
 import pytest
 
 from conftest import BUILD_DIR, SOURCE_DIR, assert_package_installed
+import screens_rig as ui
 
 STUBS = BUILD_DIR / "tools" / "stub_app"
 TRUSTED_SIGNER = "Korvane Test Signer"
@@ -89,11 +90,15 @@ def test_genuine_application_on_the_drive_is_opened(machine):
 def test_application_on_the_drive_that_is_not_genuine_is_not_opened(machine, kind):
     drive = machine.add_drive("E")
     (drive / "Korvane.exe").write_bytes(impostor_bytes(kind))
-    result = machine.run_installer("--path", "E:\\")
+    installer = machine.start_installer("--path", "E:\\")
+    # The run goes on as if the drive held no Korvane.exe: the wizard for E,
+    # which would replace it.
+    ui.wait_for_screen(machine, "licence", installer)
+    ui.press(machine, ui.DECLINE)
+    result = installer.wait()
+    assert result.exit_code == 1
     assert started_stub(machine) == []
-    assert errors(result)[0] == "E:\\Korvane.exe is not genuine and is not started: " + REFUSALS[kind]
-    # The run goes on as if the drive held no Korvane.exe: the wizard for E.
-    assert "Wizard for drive 69" in result.messages[-1], result.messages
+    assert errors(result) == ["E:\\Korvane.exe is not genuine and is not started: " + REFUSALS[kind]]
     assert (drive / "Korvane.exe").read_bytes() == impostor_bytes(kind)
 
 
@@ -168,3 +173,31 @@ def test_application_that_is_no_longer_genuine_is_not_restarted(machine, kind):
     assert code == 1
     assert started_stub(machine) == []
     assert log[-1].endswith(" ERROR [default] E:\\Korvane.exe is not genuine and is not started: " + REFUSALS[kind])
+
+
+def test_run_button_refuses_an_application_changed_since_the_install(machine, package_server):
+    package_server()
+    drive = machine.add_usb_drive("E", "KORVANE USB")
+    installer = machine.start_installer("--path", "E:\\")
+    ui.wait_for_screen(machine, "licence", installer)
+    ui.press(machine, ui.ACCEPT)
+    ui.wait_for_screen(machine, "progress", installer, lambda s: s.visible(ui.COMPLETION))
+    (drive / "Korvane.exe").write_bytes(impostor_bytes("changed"))
+    ui.press(machine, ui.RUN)
+    result = installer.wait()
+    assert result.exit_code == 0  # the screen ran to its close
+    assert started_stub(machine) == []
+    assert errors(result) == ["E:\\Korvane.exe is not genuine and is not started: " + REFUSALS["changed"]]
+
+
+def test_update_does_not_restart_an_application_that_is_not_genuine(machine, package_server, demo_package):
+    package_server()
+    drive = machine.add_usb_drive("E", "KORVANE USB")
+    (drive / "Tools").mkdir()
+    (drive / "Tools" / "Korvane.exe").write_bytes(impostor_bytes("unsigned"))
+    installer = machine.start_installer("/AppUpdate", "--drivePath", "E:\\", "--exePath", "E:\\Tools\\Korvane.exe")
+    result = installer.wait()  # the update mode's screen closes by itself
+    assert result.exit_code == 0
+    assert_package_installed(demo_package, drive)
+    assert started_stub(machine) == []
+    assert ("E:\\Tools\\Korvane.exe is not genuine and is not started: " + REFUSALS["unsigned"]) in errors(result)
