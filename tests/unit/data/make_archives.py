@@ -402,6 +402,20 @@ def make_damaged(out):
         struct.pack_into("<HH", data, records[4] + 12, (25 << 11) | (61 << 5) | 31, (41 << 9) | (2 << 5) | 30)
     patch(j(out, "damaged_times.zip"), invalid_dates)
 
+    # Entries that declare 4 GiB each, 16 TiB in all: more than any test
+    # machine's drive has free. Their data is a few bytes; the extraction
+    # must refuse before writing any.
+    python_zip(j(out, "declares_16_tib.zip"),
+               [("huge%04d.bin" % k, b"x", D) for k in range(4096)])
+
+    def declare_4_gib_each(d):
+        records, _ = central_records(d)
+        for central in records:
+            local, _ = local_data_offset(d, central)
+            struct.pack_into("<I", d, central + 24, 0xFFFFFFFF)
+            struct.pack_into("<I", d, local + 22, 0xFFFFFFFF)
+    patch(j(out, "declares_16_tib.zip"), declare_4_gib_each)
+
     open(j(out, "not_a_zip.zip"), "wb").write(b"This is a text file, not an archive.\n" * 10)
 
 
