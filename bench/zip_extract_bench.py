@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Extraction benchmark: InstallBackend::Unzip natively and under Wine,
 against Info-ZIP unzip and bsdtar extracting the same packages in the same
-run. Prints the best of RUNS wall times, the ratio to unzip, and the peak
-memory of each tool (which must not grow with the package).
+run. Prints the median of RUNS wall times, the ratio to bsdtar, the peak
+memory of each tool (which must not grow with the package), and the system
+calls each tool makes per entry (strace; Wine's calls include its round
+trips to the Wine server).
 
   /usr/bin/python3 bench/zip_extract_bench.py [RUNS]
 
@@ -80,6 +82,40 @@ def measure(command, env=None):
     return seconds, peak, done.stdout.decode()
 
 
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def count_calls(command, env=None):
+    """System calls of one run, all threads and children, from strace -c."""
+    report = os.path.join(WORK, "strace.txt")
+    done = subprocess.run(["strace", "-f", "-c", "-o", report] + command, env=env,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if done.returncode != 0:
+        raise RuntimeError("%s failed under strace with %d" % (command[0], done.returncode))
+    for line in open(report):
+        fields = line.split()
+        if fields and fields[-1] == "total":
+            return int(fields[2]) if len(fields) >= 5 else int(fields[1])
+    raise RuntimeError("no total in strace's report")
+
+
+def calls_per_entry(make, package, empty, count):
+    """(calls for the package - calls for an empty archive) / entries: what
+    each entry costs beyond the tool's start and end."""
+    totals = []
+    for archive in (package, empty):
+        out = os.path.join(WORK, "out")
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+        command, env = make(archive, out)
+        totals.append(count_calls(command, env))
+    shutil.rmtree(os.path.join(WORK, "out"), ignore_errors=True)
+    return (totals[0] - totals[1]) / count
+
+
 def tools(prefix):
     native = os.path.join(NATIVE_BUILD, "bench", "korvane_unzip_bench")
     exe = os.path.join(WINDOWS_BUILD, "bench", "korvane_unzip_bench.exe")
@@ -92,32 +128,39 @@ def tools(prefix):
     ]
 
 
-def run_package(label, package, prefix, runs):
+def run_package(label, package, prefix, runs, empty):
     size_mb = os.path.getsize(package) / 1e6
     with zipfile.ZipFile(package) as z:
         count = len(z.infolist())
     print("\n%s: %s, %d entries, %.0f MB" % (label, os.path.basename(package), count, size_mb))
-    print("  %-14s %9s %9s %10s %14s" % ("tool", "best s", "vs unzip", "peak MiB", "Unzip's own s"))
-    baseline = None
+    print("  %-14s %9s %9s %10s %14s %12s" % ("tool", "median s", "vs bsdtar", "peak MiB", "Unzip's own s",
+                                              "calls/entry"))
+    results = []
     for name, make in tools(prefix):
-        best = None
+        times = []
+        peaks = []
+        inner = ""
         for _ in range(runs):
             out = os.path.join(WORK, "out")
             shutil.rmtree(out, ignore_errors=True)
             os.makedirs(out)
             command, env = make(package, out)
-            result = measure(command, env)
-            if best is None or result[0] < best[0]:
-                best = result
+            seconds, peak, text = measure(command, env)
+            times.append(seconds)
+            peaks.append(peak)
+            if "seconds=" in text:
+                inner = text.split("seconds=")[1].split()[0]
         shutil.rmtree(os.path.join(WORK, "out"), ignore_errors=True)
-        seconds, peak, text = best
-        baseline = baseline or seconds
-        inner = text.split("seconds=")[1].split()[0] if "seconds=" in text else ""
-        print("  %-14s %9.2f %9.2f %10.1f %14s" % (name, seconds, seconds / baseline, peak / 1024, inner))
+        calls = calls_per_entry(make, package, empty, count) if shutil.which("strace") else float("nan")
+        results.append((name, median(times), max(peaks), inner, calls))
+    baseline = dict((r[0], r[1]) for r in results)["bsdtar"]
+    for name, seconds, peak, inner, calls in results:
+        print("  %-14s %9.2f %9.2f %10.1f %14s %12.1f" % (name, seconds, seconds / baseline, peak / 1024, inner,
+                                                           calls))
 
 
 def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 3
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 5
     os.makedirs(WORK, exist_ok=True)
     build()
     prefix = wine_rig.make_prefix(os.path.join(WORK, "wine-prefix"))
@@ -129,8 +172,10 @@ def main():
     ]
     for label, path, files, low, high, seed in packages:
         make_package(path, files, low, high, seed)
+    empty = os.path.join(WORK, "empty.zip")
+    zipfile.ZipFile(empty, "w").close()
     for label, path, *_ in packages:
-        run_package(label, path, prefix, runs)
+        run_package(label, path, prefix, runs, empty)
     wine_rig.stop_wineserver(prefix)
     return 0
 

@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick
   python3 python3-pytest openssl ca-certificates
   zip unzip p7zip-full libarchive-tools time
+  default-jdk-headless locales strace
 )
 
 missing=()

@@ -185,8 +185,11 @@ TEST_F(UnzipTest, LegacyNamesBecomeDistinctFiles) {
   EXPECT_EQ(contents, (std::vector<std::string>{"first", "second"}));
 
   EXPECT_EQ(Run("legacy_names_unicode_field.zip"), L"");
-  EXPECT_EQ(ReadWholeFile(m_target / u8"\u041F\u0440\u0438\u0432\u0435\u0442.txt"), u8"\u041F\u0440\u0438\u0432\u0435\u0442.txt");
-  EXPECT_EQ(ReadWholeFile(m_target / u8"\u65E5\u672C\u8A9E.txt"), u8"\u65E5\u672C\u8A9E.txt");
+  // Each file holds its own name in UTF-8.
+  EXPECT_EQ(ReadWholeFile(m_target / KorvaneTest::ToPath(L"\x041F\x0440\x0438\x0432\x0435\x0442.txt")),
+            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt");
+  EXPECT_EQ(ReadWholeFile(m_target / KorvaneTest::ToPath(L"\x65E5\x672C\x8A9E.txt")),
+            "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt");
 }
 
 TEST_F(UnzipTest, EntriesNamingOneFileRefuseTheArchiveBeforeWriting) {
