@@ -102,18 +102,18 @@ def count_calls(command, env=None):
     raise RuntimeError("no total in strace's report")
 
 
-def calls_per_entry(make, package, empty, count):
-    """(calls for the package - calls for an empty archive) / entries: what
-    each entry costs beyond the tool's start and end."""
+def calls_per_entry(make, package, single, count):
+    """(calls for the package - calls for a one-entry archive) / (entries -
+    1): what each entry costs beyond the tool's start and end."""
     totals = []
-    for archive in (package, empty):
+    for archive in (package, single):
         out = os.path.join(WORK, "out")
         shutil.rmtree(out, ignore_errors=True)
         os.makedirs(out)
         command, env = make(archive, out)
         totals.append(count_calls(command, env))
     shutil.rmtree(os.path.join(WORK, "out"), ignore_errors=True)
-    return (totals[0] - totals[1]) / count
+    return (totals[0] - totals[1]) / (count - 1)
 
 
 def tools(prefix):
@@ -128,7 +128,7 @@ def tools(prefix):
     ]
 
 
-def run_package(label, package, prefix, runs, empty):
+def run_package(label, package, prefix, runs, single):
     size_mb = os.path.getsize(package) / 1e6
     with zipfile.ZipFile(package) as z:
         count = len(z.infolist())
@@ -151,7 +151,7 @@ def run_package(label, package, prefix, runs, empty):
             if "seconds=" in text:
                 inner = text.split("seconds=")[1].split()[0]
         shutil.rmtree(os.path.join(WORK, "out"), ignore_errors=True)
-        calls = calls_per_entry(make, package, empty, count) if shutil.which("strace") else float("nan")
+        calls = calls_per_entry(make, package, single, count) if shutil.which("strace") else float("nan")
         results.append((name, median(times), max(peaks), inner, calls))
     baseline = dict((r[0], r[1]) for r in results)["bsdtar"]
     for name, seconds, peak, inner, calls in results:
@@ -172,10 +172,11 @@ def main():
     ]
     for label, path, files, low, high, seed in packages:
         make_package(path, files, low, high, seed)
-    empty = os.path.join(WORK, "empty.zip")
-    zipfile.ZipFile(empty, "w").close()
+    single = os.path.join(WORK, "single.zip")
+    with zipfile.ZipFile(single, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("folder00/file00000.txt", b"one entry\n")
     for label, path, *_ in packages:
-        run_package(label, path, prefix, runs, empty)
+        run_package(label, path, prefix, runs, single)
     wine_rig.stop_wineserver(prefix)
     return 0
 

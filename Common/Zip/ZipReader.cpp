@@ -30,6 +30,31 @@ bool IsConsistent(const ZipRecords::EndRecord& end) {
          end.position >= static_cast<std::uint64_t>(end.centralOffset) + end.centralSize;
 }
 
+// The extended-information block of Zip64 entries: its 64-bit sizes and
+// offsets would override the ones this reader uses.
+bool HasZip64Block(const std::string& extra) {
+  std::size_t at = 0;
+  while (at + 4 <= extra.size()) {
+    const auto id = static_cast<std::uint16_t>(static_cast<unsigned char>(extra[at]) |
+                                               (static_cast<unsigned char>(extra[at + 1]) << 8));
+    const std::size_t size = static_cast<unsigned char>(extra[at + 2]) |
+                             (static_cast<std::size_t>(static_cast<unsigned char>(extra[at + 3])) << 8);
+    if (id == 0x0001) return true;
+    at += 4 + size;
+  }
+  return false;
+}
+
+// A Zip64 end locator right in front of the end record: the classic
+// record's counts and offsets are then placeholders.
+bool HasZip64Locator(Platform::ReadableFile& file, const ZipRecords::EndRecord& end) {
+  constexpr std::uint64_t kLocatorSize = 20;
+  if (end.position < kLocatorSize) return false;
+  unsigned char signature[4];
+  return file.ReadAt(end.position - kLocatorSize, signature, sizeof signature) == 4 && signature[0] == 0x50 &&
+         signature[1] == 0x4B && signature[2] == 0x06 && signature[3] == 0x07;
+}
+
 bool EndsWithSeparator(const std::wstring& name) {
   return !name.empty() && (name.back() == L'/' || name.back() == L'\\');
 }
@@ -40,7 +65,7 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path) {
   std::unique_ptr<Platform::ReadableFile> file = Platform::OpenForReading(path);
   if (!file) return nullptr;
   ZipRecords::EndRecord end;
-  if (!ZipRecords::FindEndRecord(*file, end) || !IsConsistent(end)) return nullptr;
+  if (!ZipRecords::FindEndRecord(*file, end) || !IsConsistent(end) || HasZip64Locator(*file, end)) return nullptr;
   try {
     std::unique_ptr<ZipReader> reader(new ZipReader(std::move(file), end));
     if (!reader->Load(end)) return nullptr;
@@ -156,6 +181,7 @@ ZipResult ZipReader::Describe(int index, ZipItem& item) const {
   if (!entry.localReadable || !entry.localAgrees) return ZipCorrupt;
   if (!entry.extraReadable) return ZipReadFailed;
   const ZipRecords::CentralRecord& central = entry.central;
+  if (HasZip64Block(central.extra) || HasZip64Block(entry.localExtra)) return ZipCorrupt;
   // A name too long for a path below the drive is refused, not shortened:
   // a shortened name could land on another entry's file.
   if (central.nameLength > kMaxEntryNameBytes) return ZipCorrupt;

@@ -18,7 +18,8 @@
 // reads of its records.
 class ZipReader {
  public:
-  // Null when the file is missing, holds no consistent end record, or when
+  // Null when the file is missing, holds no consistent end record, has
+  // Zip64 end records, or when
   // entries' local records and data overlap one another or the central
   // directory (an archive made to expand far beyond its size).
   static std::unique_ptr<ZipReader> Open(const std::wstring& path);

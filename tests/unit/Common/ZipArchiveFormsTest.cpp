@@ -118,6 +118,17 @@ TEST(ZipArchiveForms, LocalNameDifferentFromTheCentralNameIsCorrupt) {
   EXPECT_FALSE(OpenEntryStream(reader.get()));
 }
 
+TEST(ZipArchiveForms, Zip64RecordsAreRefused) {
+  // Info-ZIP's forced Zip64: end record and locator.
+  EXPECT_EQ(OpenZipFile(ArchivePath("zip64_forced.zip")), nullptr);
+  // A Zip64 entry in a classic archive is refused in its turn.
+  auto reader = OpenZipFile(ArchivePath("zip64_entry.zip"));
+  ASSERT_NE(reader, nullptr);
+  ZipItem item;
+  EXPECT_EQ(GetZipItem(reader.get(), 0, item), ZipOk);
+  EXPECT_EQ(GetZipItem(reader.get(), 1, item), ZipCorrupt);
+}
+
 TEST(ZipArchiveForms, DeclaredSizeIsTheSumOfTheEntriesSizes) {
   auto reader = OpenZipFile(ArchivePath("four_entries.zip"));
   ASSERT_NE(reader, nullptr);

@@ -116,6 +116,12 @@ def make_info_zip_archives(out, work):
     open(sfx, "wb").write(stub + inner)
     run("zip", "-q", "-A", sfx)
     make_encrypted(out, tree)
+    # Zip64 records forced on small files, and a Zip64 entry of Python's.
+    run("zip", "-q", "-fz", os.path.join(out, "zip64_forced.zip"), "readme.txt", cwd=tree)
+    with zipfile.ZipFile(os.path.join(out, "zip64_entry.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("first.txt", b"first")
+        with z.open("second.txt", "w", force_zip64=True) as f:
+            f.write(b"second")
 
 
 def empty_password_check_byte(data, central):
