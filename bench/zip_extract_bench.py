@@ -98,7 +98,8 @@ def count_calls(command, env=None):
     for line in open(report):
         fields = line.split()
         if fields and fields[-1] == "total":
-            return int(fields[2]) if len(fields) >= 5 else int(fields[1])
+            # % time, seconds, usecs/call, calls, [errors,] total
+            return int(fields[3])
     raise RuntimeError("no total in strace's report")
 
 

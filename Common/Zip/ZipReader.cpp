@@ -17,7 +17,7 @@ constexpr std::uint32_t kMaxCentralDirectoryBytes = 64u * 1024 * 1024;
 // Read with the local header in the same call: enough for the extra fields
 // archivers write (timestamps, Unix ids, Unicode path of a short name).
 constexpr std::size_t kLocalExtraReadAhead = 96;
-constexpr std::size_t kNameBufferSize = 260;
+constexpr std::size_t kLocalWindowBytes = 64 * 1024;
 
 std::wstring BaseFolderFromCurrentDirectory() {
   std::wstring folder = Platform::GetCurrentFolder();
@@ -100,17 +100,51 @@ bool ZipReader::Load(const ZipRecords::EndRecord& end) {
     m_declaredSize += entry.central.uncompressedSize;
     m_entries.push_back(std::move(entry));
   }
-  for (Entry& entry : m_entries) ReadLocalHeader(entry);
+  ReadLocalHeaders();
   return !ComponentsOverlap(end);
 }
 
-void ZipReader::ReadLocalHeader(Entry& entry) {
+// Local headers are read in file order; headers that lie close together
+// (the entries of small files) share one read of at most 64 KiB, and a
+// header far from the next is read alone, so no entry's data is read twice
+// over in bulk.
+void ZipReader::ReadLocalHeaders() {
+  std::vector<std::size_t> order(m_entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+    return m_entries[a].central.localHeaderOffset < m_entries[b].central.localHeaderOffset;
+  });
+  const auto wanted = [this](std::size_t i) {
+    return ZipRecords::kLocalHeaderSize + m_entries[i].central.name.size() + kLocalExtraReadAhead;
+  };
+  std::vector<unsigned char> window(kLocalWindowBytes);
+  std::uint64_t windowStart = 0;
+  std::size_t windowLength = 0;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    Entry& entry = m_entries[order[k]];
+    entry.localPosition = entry.central.localHeaderOffset + m_shift;
+    const std::uint64_t position = entry.localPosition;
+    const bool inside = position >= windowStart && position + wanted(order[k]) <= windowStart + windowLength;
+    if (!inside) {
+      // Reach as far as the following headers allow within the window.
+      std::uint64_t end = position + wanted(order[k]);
+      for (std::size_t next = k + 1; next < order.size(); ++next) {
+        const std::uint64_t nextEnd = m_entries[order[next]].central.localHeaderOffset + m_shift + wanted(order[next]);
+        if (nextEnd - position > window.size()) break;
+        end = std::max(end, nextEnd);
+      }
+      const std::int64_t got = m_file->ReadAt(position, window.data(), static_cast<std::size_t>(end - position));
+      windowStart = position;
+      windowLength = got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+    const std::size_t offset = static_cast<std::size_t>(position - windowStart);
+    ReadLocalHeader(entry, window.data() + offset, offset <= windowLength ? windowLength - offset : 0);
+  }
+}
+
+void ZipReader::ReadLocalHeader(Entry& entry, const unsigned char* bytes, std::size_t available) {
   const ZipRecords::CentralRecord& central = entry.central;
-  entry.localPosition = central.localHeaderOffset + m_shift;
-  unsigned char bytes[ZipRecords::kLocalHeaderSize + kNameBufferSize + kLocalExtraReadAhead];
-  const std::size_t wanted = ZipRecords::kLocalHeaderSize + central.name.size() + kLocalExtraReadAhead;
-  const std::int64_t got = m_file->ReadAt(entry.localPosition, bytes, wanted);
-  if (got < static_cast<std::int64_t>(ZipRecords::kLocalHeaderSize + central.name.size())) return;
+  if (available < ZipRecords::kLocalHeaderSize + central.name.size()) return;
   if (!ZipRecords::ParseLocalHeader(bytes, entry.local)) return;
   entry.localReadable = true;
   const std::string localName(reinterpret_cast<const char*>(bytes + ZipRecords::kLocalHeaderSize),
@@ -120,7 +154,7 @@ void ZipReader::ReadLocalHeader(Entry& entry) {
   entry.dataPosition = extraPosition + entry.local.extraLength;
   if (!entry.localAgrees) return;
   const std::size_t extraStart = ZipRecords::kLocalHeaderSize + entry.local.nameLength;
-  if (extraStart + entry.local.extraLength <= static_cast<std::size_t>(got)) {
+  if (extraStart + entry.local.extraLength <= available) {
     entry.localExtra.assign(reinterpret_cast<const char*>(bytes + extraStart), entry.local.extraLength);
     entry.extraReadable = true;
     return;

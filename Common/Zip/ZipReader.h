@@ -53,7 +53,8 @@ class ZipReader {
 
   ZipReader(std::unique_ptr<Platform::ReadableFile> file, const ZipRecords::EndRecord& end);
   bool Load(const ZipRecords::EndRecord& end);
-  void ReadLocalHeader(Entry& entry);
+  void ReadLocalHeaders();
+  void ReadLocalHeader(Entry& entry, const unsigned char* bytes, std::size_t available);
   bool ComponentsOverlap(const ZipRecords::EndRecord& end) const;
   ZipResult Describe(int index, ZipItem& item) const;
 
