@@ -14,6 +14,7 @@ PACKAGES=(
   python3 python3-pytest openssl ca-certificates osslsigncode
   fonts-liberation fonts-noto-cjk
   zip unzip p7zip-full libarchive-tools time
+  default-jdk-headless locales strace
 )
 # 32-bit Wine only where the kernel runs 32-bit code: elsewhere it cannot
 # start, and its i386 libraries would be dead weight.

@@ -56,3 +56,42 @@ bool IsContainedEntryName(const std::wstring& name) {
   }
   return true;
 }
+
+namespace {
+
+wchar_t FoldCase(wchar_t c) {
+  if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 0x20);
+  if (c < 0x80) return c;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return static_cast<wchar_t>(c - 0x20);
+  if (c == 0xFF) return 0x178;
+  // Latin Extended-A pairs its letters upper then lower, the parity
+  // changing after the letters without a pair (U+0138, U+0149, U+0178).
+  const bool lowerAtOdd = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
+  const bool lowerAtEven = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+  if ((lowerAtOdd && (c & 1) != 0) || (lowerAtEven && (c & 1) == 0)) return static_cast<wchar_t>(c - 1);
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<wchar_t>(c - 0x20);
+  if (c == 0x3C2) return 0x3A3;
+  if (c >= 0x430 && c <= 0x44F) return static_cast<wchar_t>(c - 0x20);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<wchar_t>(c - 0x50);
+  return c;
+}
+
+}  // namespace
+
+std::wstring FoldEntryPath(const std::wstring& path) {
+  std::wstring out;
+  out.reserve(path.size());
+  std::size_t componentStart = 0;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || IsSeparator(path[i])) {
+      while (out.size() > componentStart && (out.back() == L'.' || out.back() == L' ')) out.pop_back();
+      if (i == path.size()) break;
+      out.push_back(L'\\');
+      componentStart = out.size();
+      continue;
+    }
+    out.push_back(FoldCase(path[i]));
+  }
+  while (!out.empty() && out.back() == L'\\') out.pop_back();
+  return out;
+}

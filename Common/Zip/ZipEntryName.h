@@ -12,3 +12,10 @@ std::wstring GuardEntryName(std::wstring name);
 // component made of dots (and the spaces Windows strips) with two or more
 // dots, such as "..", "... " or ". .". Such an entry is never written.
 bool IsContainedEntryName(const std::wstring& name);
+
+// The key under which the file system knows a relative path: separators
+// unified, trailing separators and the dots and spaces Windows drops from
+// the end of each component removed, letters folded to one case (ASCII,
+// Latin-1, Latin Extended-A, Greek and Cyrillic). Two names with the same
+// key are the same file on a Windows drive.
+std::wstring FoldEntryPath(const std::wstring& path);

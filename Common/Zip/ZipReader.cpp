@@ -1,15 +1,23 @@
 #include "Common/Zip/ZipReader.h"
 
+#include <algorithm>
 #include <new>
 
 #include "Common/Zip/ZipAttributes.h"
 #include "Common/Zip/ZipEntryName.h"
+#include "Common/Zip/ZipNameDecoding.h"
 #include "Common/Zip/ZipTimes.h"
-#include "Platform/Text/TextConversion.h"
 
 namespace {
 
 constexpr std::size_t kOutputBufferSize = 16384;
+// Far above what 65,535 entries with names of 259 bytes take; a bigger
+// directory is no package of ours and is not read into memory.
+constexpr std::uint32_t kMaxCentralDirectoryBytes = 64u * 1024 * 1024;
+// Read with the local header in the same call: enough for the extra fields
+// archivers write (timestamps, Unix ids, Unicode path of a short name).
+constexpr std::size_t kLocalExtraReadAhead = 96;
+constexpr std::size_t kLocalWindowBytes = 64 * 1024;
 
 std::wstring BaseFolderFromCurrentDirectory() {
   std::wstring folder = Platform::GetCurrentFolder();
@@ -22,10 +30,33 @@ bool IsConsistent(const ZipRecords::EndRecord& end) {
          end.position >= static_cast<std::uint64_t>(end.centralOffset) + end.centralSize;
 }
 
-// Names are cut at a zero byte as the system would cut them, so the name
-// that is checked is the name that is used.
-std::wstring DecodeName(const std::string& raw) {
-  return Platform::Utf8ToUtf16(std::string(raw.c_str()));
+// The extended-information block of Zip64 entries: its 64-bit sizes and
+// offsets would override the ones this reader uses.
+bool HasZip64Block(const std::string& extra) {
+  std::size_t at = 0;
+  while (at + 4 <= extra.size()) {
+    const auto id = static_cast<std::uint16_t>(static_cast<unsigned char>(extra[at]) |
+                                               (static_cast<unsigned char>(extra[at + 1]) << 8));
+    const std::size_t size = static_cast<unsigned char>(extra[at + 2]) |
+                             (static_cast<std::size_t>(static_cast<unsigned char>(extra[at + 3])) << 8);
+    if (id == 0x0001) return true;
+    at += 4 + size;
+  }
+  return false;
+}
+
+// A Zip64 end locator right in front of the end record: the classic
+// record's counts and offsets are then placeholders.
+bool HasZip64Locator(Platform::ReadableFile& file, const ZipRecords::EndRecord& end) {
+  constexpr std::uint64_t kLocatorSize = 20;
+  if (end.position < kLocatorSize) return false;
+  unsigned char signature[4];
+  return file.ReadAt(end.position - kLocatorSize, signature, sizeof signature) == 4 && signature[0] == 0x50 &&
+         signature[1] == 0x4B && signature[2] == 0x06 && signature[3] == 0x07;
+}
+
+bool EndsWithSeparator(const std::wstring& name) {
+  return !name.empty() && (name.back() == L'/' || name.back() == L'\\');
 }
 
 }  // namespace
@@ -34,9 +65,11 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path) {
   std::unique_ptr<Platform::ReadableFile> file = Platform::OpenForReading(path);
   if (!file) return nullptr;
   ZipRecords::EndRecord end;
-  if (!ZipRecords::FindEndRecord(*file, end) || !IsConsistent(end)) return nullptr;
+  if (!ZipRecords::FindEndRecord(*file, end) || !IsConsistent(end) || HasZip64Locator(*file, end)) return nullptr;
   try {
-    return std::unique_ptr<ZipReader>(new ZipReader(std::move(file), end));
+    std::unique_ptr<ZipReader> reader(new ZipReader(std::move(file), end));
+    if (!reader->Load(end)) return nullptr;
+    return reader;
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -46,34 +79,114 @@ ZipReader::ZipReader(std::unique_ptr<Platform::ReadableFile> file, const ZipReco
     : m_file(std::move(file)),
       m_shift(end.position - end.centralOffset - end.centralSize),
       m_entryCount(end.entriesOnDisk),
-      m_centralOffset(end.centralOffset),
-      m_baseFolder(BaseFolderFromCurrentDirectory()) {
-  GoToFirstEntry();
-}
+      m_baseFolder(BaseFolderFromCurrentDirectory()),
+      m_utcOffsetTicks(Platform::CurrentUtcOffsetTicks()) {}
 
-void ZipReader::GoToFirstEntry() {
-  m_cachedIndex = -1;
-  m_currentNumber = 0;
-  m_currentPosition = m_centralOffset;
-  m_currentReadable = ZipRecords::ReadCentralRecord(*m_file, m_currentPosition + m_shift, m_current);
-}
-
-// Refuses to pass an unreadable record: its length is unknown.
-bool ZipReader::GoToNextEntry() {
-  if (!m_currentReadable || m_currentNumber + 1 >= m_entryCount) return false;
-  m_cachedIndex = -1;
-  m_currentPosition += m_current.Span();
-  ++m_currentNumber;
-  m_currentReadable = ZipRecords::ReadCentralRecord(*m_file, m_currentPosition + m_shift, m_current);
-  return m_currentReadable;
-}
-
-bool ZipReader::GoToEntry(int index) {
-  if (index < m_currentNumber) GoToFirstEntry();
-  while (m_currentNumber < index) {
-    if (!GoToNextEntry()) return false;
+bool ZipReader::Load(const ZipRecords::EndRecord& end) {
+  if (end.centralSize > kMaxCentralDirectoryBytes) return false;
+  // The directory ends where the end record starts: the shift says so.
+  std::vector<unsigned char> directory(end.centralSize);
+  if (!directory.empty() &&
+      m_file->ReadAt(end.position - end.centralSize, directory.data(), directory.size()) !=
+          static_cast<std::int64_t>(directory.size())) {
+    return false;
   }
-  return m_currentReadable;
+  std::size_t at = 0;
+  m_entries.reserve(static_cast<std::size_t>(m_entryCount));
+  for (int i = 0; i < m_entryCount; ++i) {
+    Entry entry;
+    if (!ZipRecords::ParseCentralRecord(directory.data() + at, directory.size() - at, entry.central)) break;
+    at += static_cast<std::size_t>(entry.central.Span());
+    m_declaredSize += entry.central.uncompressedSize;
+    m_entries.push_back(std::move(entry));
+  }
+  ReadLocalHeaders();
+  return !ComponentsOverlap(end);
+}
+
+// Local headers are read in file order; headers that lie close together
+// (the entries of small files) share one read of at most 64 KiB, and a
+// header far from the next is read alone, so no entry's data is read twice
+// over in bulk.
+void ZipReader::ReadLocalHeaders() {
+  std::vector<std::size_t> order(m_entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+    return m_entries[a].central.localHeaderOffset < m_entries[b].central.localHeaderOffset;
+  });
+  const auto wanted = [this](std::size_t i) {
+    return ZipRecords::kLocalHeaderSize + m_entries[i].central.name.size() + kLocalExtraReadAhead;
+  };
+  std::vector<unsigned char> window(kLocalWindowBytes);
+  std::uint64_t windowStart = 0;
+  std::size_t windowLength = 0;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    Entry& entry = m_entries[order[k]];
+    entry.localPosition = entry.central.localHeaderOffset + m_shift;
+    const std::uint64_t position = entry.localPosition;
+    const bool inside = position >= windowStart && position + wanted(order[k]) <= windowStart + windowLength;
+    if (!inside) {
+      // Reach as far as the following headers allow within the window.
+      std::uint64_t end = position + wanted(order[k]);
+      for (std::size_t next = k + 1; next < order.size(); ++next) {
+        const std::uint64_t nextEnd = m_entries[order[next]].central.localHeaderOffset + m_shift + wanted(order[next]);
+        if (nextEnd - position > window.size()) break;
+        end = std::max(end, nextEnd);
+      }
+      const std::int64_t got = m_file->ReadAt(position, window.data(), static_cast<std::size_t>(end - position));
+      windowStart = position;
+      windowLength = got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+    const std::size_t offset = static_cast<std::size_t>(position - windowStart);
+    ReadLocalHeader(entry, window.data() + offset, offset <= windowLength ? windowLength - offset : 0);
+  }
+}
+
+void ZipReader::ReadLocalHeader(Entry& entry, const unsigned char* bytes, std::size_t available) {
+  const ZipRecords::CentralRecord& central = entry.central;
+  if (available < ZipRecords::kLocalHeaderSize + central.name.size()) return;
+  if (!ZipRecords::ParseLocalHeader(bytes, entry.local)) return;
+  entry.localReadable = true;
+  const std::string localName(reinterpret_cast<const char*>(bytes + ZipRecords::kLocalHeaderSize),
+                              central.name.size());
+  entry.localAgrees = ZipRecords::LocalHeaderAgrees(entry.local, localName, central);
+  const std::uint64_t extraPosition = entry.localPosition + ZipRecords::kLocalHeaderSize + entry.local.nameLength;
+  entry.dataPosition = extraPosition + entry.local.extraLength;
+  if (!entry.localAgrees) return;
+  const std::size_t extraStart = ZipRecords::kLocalHeaderSize + entry.local.nameLength;
+  if (extraStart + entry.local.extraLength <= available) {
+    entry.localExtra.assign(reinterpret_cast<const char*>(bytes + extraStart), entry.local.extraLength);
+    entry.extraReadable = true;
+    return;
+  }
+  entry.localExtra.assign(entry.local.extraLength, '\0');
+  entry.extraReadable = m_file->ReadAt(extraPosition, &entry.localExtra[0], entry.localExtra.size()) ==
+                        static_cast<std::int64_t>(entry.localExtra.size());
+}
+
+// Each entry's local header, name, extra field and data, the central
+// directory and the end record must each have bytes of their own: shared
+// bytes let a small archive write the same data many times over, or show
+// one reader other entries than another.
+bool ZipReader::ComponentsOverlap(const ZipRecords::EndRecord& end) const {
+  struct Extent {
+    std::uint64_t begin;
+    std::uint64_t end;
+  };
+  std::vector<Extent> extents;
+  extents.reserve(m_entries.size() + 1);
+  for (const Entry& entry : m_entries) {
+    if (entry.localReadable) extents.push_back({entry.localPosition, entry.dataPosition + entry.central.compressedSize});
+  }
+  extents.push_back({end.position - end.centralSize, end.position + ZipRecords::kEndRecordSize});
+  std::sort(extents.begin(), extents.end(),
+            [](const Extent& a, const Extent& b) { return a.begin < b.begin; });
+  std::uint64_t reached = 0;
+  for (const Extent& extent : extents) {
+    if (extent.begin < reached) return true;
+    reached = std::max(reached, extent.end);
+  }
+  return false;
 }
 
 ZipResult ZipReader::GetItem(int index, ZipItem& item) {
@@ -83,12 +196,12 @@ ZipResult ZipReader::GetItem(int index, ZipItem& item) {
     item.index = m_entryCount;
     return ZipOk;
   }
-  if (index == m_cachedIndex && index == m_currentNumber) {
+  m_current = index;
+  if (index == m_cachedIndex) {
     item = m_cachedItem;
     return ZipOk;
   }
-  if (!GoToEntry(index)) return ZipCorrupt;
-  const ZipResult result = DescribeCurrentEntry(item);
+  const ZipResult result = Describe(index, item);
   if (result == ZipOk) {
     m_cachedItem = item;
     m_cachedIndex = index;
@@ -96,39 +209,40 @@ ZipResult ZipReader::GetItem(int index, ZipItem& item) {
   return result;
 }
 
-ZipResult ZipReader::DescribeCurrentEntry(ZipItem& item) {
-  ZipRecords::LocalLayout layout;
-  if (!ZipRecords::CheckLocalHeader(*m_file, m_shift, m_current, layout)) return ZipCorrupt;
-  std::string extra(layout.extraLength, '\0');
-  if (!extra.empty() &&
-      m_file->ReadAt(layout.extraPosition, &extra[0], extra.size()) != static_cast<std::int64_t>(extra.size())) {
-    return ZipReadFailed;
-  }
+ZipResult ZipReader::Describe(int index, ZipItem& item) const {
+  if (static_cast<std::size_t>(index) >= m_entries.size()) return ZipCorrupt;
+  const Entry& entry = m_entries[static_cast<std::size_t>(index)];
+  if (!entry.localReadable || !entry.localAgrees) return ZipCorrupt;
+  if (!entry.extraReadable) return ZipReadFailed;
+  const ZipRecords::CentralRecord& central = entry.central;
+  if (HasZip64Block(central.extra) || HasZip64Block(entry.localExtra)) return ZipCorrupt;
   // A name too long for a path below the drive is refused, not shortened:
   // a shortened name could land on another entry's file.
-  if (m_current.nameLength > kMaxEntryNameBytes) return ZipCorrupt;
-  std::wstring name = DecodeName(m_current.name);
+  if (central.nameLength > kMaxEntryNameBytes) return ZipCorrupt;
+  std::wstring name = DecodeEntryName(central.name, central.flags, central.extra, entry.localExtra);
   if (name.size() > kMaxEntryNameUnits) return ZipCorrupt;
 
   item = ZipItem();
-  item.index = m_currentNumber;
+  item.index = index;
+  item.attributes = AttributesFromHost(central.versionMadeBy, central.externalAttributes);
+  // The format marks a folder by the separator that ends its name; Java's
+  // archivers, for one, set no directory bit.
+  if (EndsWithSeparator(name)) item.attributes |= Platform::kAttributeDirectory;
   item.name = GuardEntryName(std::move(name));
-  item.attributes = AttributesFromHost(m_current.versionMadeBy, m_current.externalAttributes);
-  item.compressedSize = m_current.compressedSize;
-  item.uncompressedSize = m_current.uncompressedSize;
-  const std::uint64_t dosTicks =
-      DosTimeToTicks(m_current.dosDate, m_current.dosTime, Platform::CurrentUtcOffsetTicks());
+  item.compressedSize = central.compressedSize;
+  item.uncompressedSize = central.uncompressedSize;
+  const std::uint64_t dosTicks = DosTimeToTicks(central.dosDate, central.dosTime, m_utcOffsetTicks);
   item.accessTime = item.creationTime = item.modificationTime = dosTicks;
-  ApplyExtendedTimestamp(extra, item);
+  ApplyExtendedTimestamp(entry.localExtra, item);
   return ZipOk;
 }
 
 bool ZipReader::OpenEntryStream() {
   m_entryStream.reset();
-  if (!m_currentReadable) return false;
-  ZipRecords::LocalLayout layout;
-  if (!ZipRecords::CheckLocalHeader(*m_file, m_shift, m_current, layout)) return false;
-  m_entryStream = ZipEntryStream::Create(*m_file, m_current, layout.dataPosition);
+  if (m_current < 0 || static_cast<std::size_t>(m_current) >= m_entries.size()) return false;
+  const Entry& entry = m_entries[static_cast<std::size_t>(m_current)];
+  if (!entry.localReadable || !entry.localAgrees) return false;
+  m_entryStream = ZipEntryStream::Create(*m_file, entry.central, entry.dataPosition);
   return m_entryStream != nullptr;
 }
 

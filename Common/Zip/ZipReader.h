@@ -12,9 +12,16 @@
 
 // An open zip archive: classic single-disk records, entries stored or
 // deflated. It reports codes and never raises; one thread at a time.
+//
+// Opening reads the central directory in one piece and every entry's local
+// header once; describing an entry and reading its data then need no more
+// reads of its records.
 class ZipReader {
  public:
-  // Null when the file is missing or holds no consistent end record.
+  // Null when the file is missing, holds no consistent end record, has
+  // Zip64 end records, or when
+  // entries' local records and data overlap one another or the central
+  // directory (an archive made to expand far beyond its size).
   static std::unique_ptr<ZipReader> Open(const std::wstring& path);
 
   ZipResult GetItem(int index, ZipItem& item);
@@ -23,6 +30,9 @@ class ZipReader {
   void CloseEntryStream();
 
   int EntryCount() const { return m_entryCount; }
+  // The sum of the uncompressed sizes the central records declare: what
+  // the extraction will write at the least, as no entry may grow past it.
+  std::uint64_t DeclaredSize() const { return m_declaredSize; }
   // The current directory when the archive was opened, with a trailing
   // separator; extraction writes below it even if the directory changes.
   const std::wstring& BaseFolder() const { return m_baseFolder; }
@@ -30,21 +40,34 @@ class ZipReader {
   std::vector<unsigned char>& OutputBuffer();
 
  private:
+  struct Entry {
+    ZipRecords::CentralRecord central;
+    ZipRecords::LocalHeader local;
+    bool localReadable = false;  // the fixed part and the name could be read
+    bool localAgrees = false;    // and agree with the central record
+    bool extraReadable = false;
+    std::uint64_t localPosition = 0;
+    std::uint64_t dataPosition = 0;
+    std::string localExtra;
+  };
+
   ZipReader(std::unique_ptr<Platform::ReadableFile> file, const ZipRecords::EndRecord& end);
-  void GoToFirstEntry();
-  bool GoToNextEntry();
-  bool GoToEntry(int index);
-  ZipResult DescribeCurrentEntry(ZipItem& item);
+  bool Load(const ZipRecords::EndRecord& end);
+  void ReadLocalHeaders();
+  void ReadLocalHeader(Entry& entry, const unsigned char* bytes, std::size_t available);
+  bool ComponentsOverlap(const ZipRecords::EndRecord& end) const;
+  ZipResult Describe(int index, ZipItem& item) const;
 
   std::unique_ptr<Platform::ReadableFile> m_file;
   std::uint64_t m_shift;
   int m_entryCount;
-  std::uint32_t m_centralOffset;
   std::wstring m_baseFolder;
-  int m_currentNumber = 0;
-  std::uint64_t m_currentPosition = 0;
-  ZipRecords::CentralRecord m_current;
-  bool m_currentReadable = false;
+  std::int64_t m_utcOffsetTicks;
+  // The entries up to the first unreadable central record; the walk cannot
+  // pass that one, as its length is unknown.
+  std::vector<Entry> m_entries;
+  std::uint64_t m_declaredSize = 0;
+  int m_current = 0;  // the entry GetItem reached last
   ZipItem m_cachedItem;
   int m_cachedIndex = -1;
   std::vector<unsigned char> m_outputBuffer;

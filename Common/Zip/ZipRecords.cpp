@@ -6,9 +6,6 @@
 namespace ZipRecords {
 namespace {
 
-constexpr std::size_t kEndRecordSize = 22;
-constexpr std::size_t kCentralRecordSize = 46;
-constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kNameBufferSize = 260;
 constexpr std::uint64_t kSearchLimit = 65535;
 constexpr std::uint64_t kWindowSize = 1028;
@@ -89,10 +86,8 @@ bool FindEndRecord(Platform::ReadableFile& file, EndRecord& record) {
   return true;
 }
 
-bool ReadCentralRecord(Platform::ReadableFile& file, std::uint64_t position, CentralRecord& record) {
-  unsigned char bytes[kCentralRecordSize];
-  if (!ReadExactly(file, position, bytes, sizeof bytes)) return false;
-  if (Read32(bytes) != 0x02014B50u) return false;
+bool ParseCentralRecord(const unsigned char* bytes, std::size_t available, CentralRecord& record) {
+  if (available < kCentralRecordSize || Read32(bytes) != 0x02014B50u) return false;
   record.versionMadeBy = Read16(bytes + 4);
   record.flags = Read16(bytes + 8);
   record.method = Read16(bytes + 10);
@@ -106,34 +101,38 @@ bool ReadCentralRecord(Platform::ReadableFile& file, std::uint64_t position, Cen
   record.commentLength = Read16(bytes + 32);
   record.externalAttributes = Read32(bytes + 38);
   record.localHeaderOffset = Read32(bytes + 42);
-  record.name.assign(std::min<std::size_t>(record.nameLength, kNameBufferSize), '\0');
-  return record.name.empty() ||
-         ReadExactly(file, position + kCentralRecordSize, &record.name[0], record.name.size());
+  if (record.Span() > available) return false;
+  const auto* name = reinterpret_cast<const char*>(bytes + kCentralRecordSize);
+  record.name.assign(name, std::min<std::size_t>(record.nameLength, kNameBufferSize));
+  record.extra.assign(name + record.nameLength, record.extraLength);
+  return true;
 }
 
-bool CheckLocalHeader(Platform::ReadableFile& file, std::uint64_t shift, const CentralRecord& central,
-                      LocalLayout& layout) {
-  const std::uint64_t position = central.localHeaderOffset + shift;
-  unsigned char bytes[kLocalHeaderSize];
-  if (!ReadExactly(file, position, bytes, sizeof bytes)) return false;
+bool ParseLocalHeader(const unsigned char* bytes, LocalHeader& header) {
   if (Read32(bytes) != 0x04034B50u) return false;
-  const std::uint16_t flags = Read16(bytes + 6);
-  const std::uint16_t method = Read16(bytes + 8);
-  if (method != central.method || !IsStoredOrDeflated(method)) return false;
+  header.flags = Read16(bytes + 6);
+  header.method = Read16(bytes + 8);
+  header.crc = Read32(bytes + 14);
+  header.compressedSize = Read32(bytes + 18);
+  header.uncompressedSize = Read32(bytes + 22);
+  header.nameLength = Read16(bytes + 26);
+  header.extraLength = Read16(bytes + 28);
+  return true;
+}
+
+bool LocalHeaderAgrees(const LocalHeader& local, const std::string& localName, const CentralRecord& central) {
+  if (local.method != central.method || !IsStoredOrDeflated(local.method)) return false;
   // With a data descriptor the local header may hold zeros; the central
   // record's values are the ones used.
-  if ((flags & kFlagDataDescriptor) == 0) {
-    if (Read32(bytes + 14) != central.crc || Read32(bytes + 18) != central.compressedSize ||
-        Read32(bytes + 22) != central.uncompressedSize) {
-      return false;
-    }
+  if ((local.flags & kFlagDataDescriptor) == 0 &&
+      (local.crc != central.crc || local.compressedSize != central.compressedSize ||
+       local.uncompressedSize != central.uncompressedSize)) {
+    return false;
   }
-  const std::uint16_t nameLength = Read16(bytes + 26);
-  if (nameLength != central.nameLength) return false;
-  layout.extraLength = Read16(bytes + 28);
-  layout.extraPosition = position + kLocalHeaderSize + nameLength;
-  layout.dataPosition = layout.extraPosition + layout.extraLength;
-  return true;
+  // A name that differs between the two records shows an archive made to
+  // look different to different readers.
+  return local.nameLength == central.nameLength &&
+         localName.compare(0, central.name.size(), central.name) == 0;
 }
 
 }  // namespace ZipRecords

@@ -34,17 +34,27 @@ struct CentralRecord {
   std::uint32_t localHeaderOffset = 0;
   // The name bytes as stored, cut at the buffer's limit of 260 bytes.
   std::string name;
+  // The central extra field, where a Unicode name may be kept.
+  std::string extra;
 
   // Bytes from this record's start to the next one's.
   std::uint64_t Span() const { return 46u + nameLength + extraLength + commentLength; }
 };
 
-// Where the local header says the extra field and the entry data lie.
-struct LocalLayout {
-  std::uint64_t extraPosition = 0;
+// The fixed part of a local file header.
+struct LocalHeader {
+  std::uint16_t flags = 0;
+  std::uint16_t method = 0;
+  std::uint32_t crc = 0;
+  std::uint32_t compressedSize = 0;
+  std::uint32_t uncompressedSize = 0;
+  std::uint16_t nameLength = 0;
   std::uint16_t extraLength = 0;
-  std::uint64_t dataPosition = 0;
 };
+
+constexpr std::size_t kEndRecordSize = 22;
+constexpr std::size_t kCentralRecordSize = 46;
+constexpr std::size_t kLocalHeaderSize = 30;
 
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
 constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
@@ -55,12 +65,18 @@ constexpr std::uint16_t kMethodDeflated = 8;
 // its fields. False when there is none within reach or a read fails.
 bool FindEndRecord(Platform::ReadableFile& file, EndRecord& record);
 
-// False when the record cannot be read or its signature is wrong.
-bool ReadCentralRecord(Platform::ReadableFile& file, std::uint64_t position, CentralRecord& record);
+// Parses the central record at the start of bytes, which hold `available`
+// bytes of the central directory. False when its signature is wrong or the
+// record with its name, extra field and comment does not fit.
+bool ParseCentralRecord(const unsigned char* bytes, std::size_t available, CentralRecord& record);
 
-// Reads the local header at its position (shift applied) and checks it
-// against the central record; false when unreadable or they disagree.
-bool CheckLocalHeader(Platform::ReadableFile& file, std::uint64_t shift, const CentralRecord& central,
-                      LocalLayout& layout);
+// Parses the fixed part of a local header (kLocalHeaderSize bytes); false
+// when its signature is wrong.
+bool ParseLocalHeader(const unsigned char* bytes, LocalHeader& header);
+
+// Whether a local header and its name agree with the central record: the
+// same method, stored or deflated, the same name and, unless a data
+// descriptor follows the data, the same CRC-32 and sizes.
+bool LocalHeaderAgrees(const LocalHeader& local, const std::string& localName, const CentralRecord& central);
 
 }  // namespace ZipRecords

@@ -46,6 +46,7 @@ class InstallRun {
   std::wstring m_root;
   std::wstring m_workFolder;
   std::wstring m_zipPath;
+  bool m_retryPointless = false;  // the last step failed in a way a new download cannot mend
 };
 
 // A working root on a network share (\\server\share\..., where the
@@ -90,7 +91,7 @@ bool InstallRun::Run() {
     if (!Attempt([this] { Download(true); }, "Generic exception") || Cancelled()) return Fail();
   }
   if (Attempt([this] { Unzip(); }, "Generic exception")) return Succeed();
-  if (Cancelled()) return Fail();
+  if (Cancelled() || m_retryPointless) return Fail();
   const bool retried = Attempt(
       [this] {
         Download(true);
@@ -126,6 +127,7 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
     step();
     return true;
   } catch (const InstallException& error) {
+    m_retryPointless = error.RetryIsPointless();
     LOG_ERROR << kLogPrefix << "exception " << LogText(error.Message()) << " Last error: " << m_storage.LastErrorCode();
   } catch (...) {
     LOG_ERROR << kLogPrefix << genericName << " Last error: " << m_storage.LastErrorCode();

@@ -1,16 +1,32 @@
 #include "Installer/Engine/MakeFolders.h"
 
+#include "Common/Zip/ZipEntryName.h"
 #include "Platform/Files/FileSystem.h"
 
 namespace InstallBackend {
 
-void MakeFolders(const std::wstring& root, const std::wstring& path) {
-  if (!root.empty() && !Platform::PathExists(root)) Platform::MakeFolder(root);
+FolderMaker::FolderMaker(std::wstring root) : m_root(std::move(root)) {}
+
+void FolderMaker::Make(const std::wstring& path) {
+  if (!m_rootChecked) {
+    if (!m_root.empty() && !Platform::PathExists(m_root)) Platform::MakeFolder(m_root);
+    m_rootChecked = true;
+  }
   if (path.empty()) return;
-  const std::size_t separator = path.find_last_of(L"/\\");
-  if (separator != std::wstring::npos && separator != 0) MakeFolders(root, path.substr(0, separator));
-  const std::wstring full = root + path;
-  if (!Platform::PathExists(full)) Platform::MakeFolder(full);
+  MakeOne(path);
 }
+
+void FolderMaker::MakeOne(const std::wstring& given) {
+  std::wstring path = given;
+  while (!path.empty() && (path.back() == L'/' || path.back() == L'\\')) path.pop_back();
+  if (path.empty() || !m_known.insert(FoldEntryPath(path)).second) return;
+  const std::size_t separator = path.find_last_of(L"/\\");
+  if (separator != std::wstring::npos && separator != 0) MakeOne(path.substr(0, separator));
+  // Creating an existing folder fails harmlessly: one call instead of a
+  // test and a creation.
+  Platform::MakeFolder(m_root + path);
+}
+
+void MakeFolders(const std::wstring& root, const std::wstring& path) { FolderMaker(root).Make(path); }
 
 }  // namespace InstallBackend

@@ -1,5 +1,11 @@
 #include "Installer/Engine/Unzip.h"
 
+#include <algorithm>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Common/Zip/ZipEntryName.h"
 #include "Common/Zip/ZipReader.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/UnzipItem.h"
@@ -11,6 +17,59 @@ namespace {
 const wchar_t kOpenFailed[] = L"InstallBackend::Unzip Failed to open zip file";
 const wchar_t kGetItemFailed[] = L"InstallBackend::Unzip GetZipItem failed";
 const wchar_t kUnzipItemFailed[] = L"InstallBackend::Unzip UnzipItem failed";
+const wchar_t kSameFile[] = L"InstallBackend::Unzip Two entries name the same file: ";
+const wchar_t kNoRoom[] = L"InstallBackend::Unzip Not enough free space on the target: ";
+
+// Two entries whose names the file system takes for one file would leave
+// one of them lost while the install reports success. Folder entries may
+// repeat; a file may share its name with nothing.
+void CheckDistinctNames(const std::vector<ZipItem>& items) {
+  std::unordered_map<std::wstring, bool> seen;  // key -> is a folder
+  for (const ZipItem& item : items) {
+    const bool folder = (item.attributes & Platform::kAttributeDirectory) != 0;
+    const auto inserted = seen.emplace(FoldEntryPath(item.name), folder);
+    if (!inserted.second && !(folder && inserted.first->second)) throw InstallException(kSameFile + item.name);
+  }
+}
+
+// The bytes the entries will add to the drive: their declared sizes, less
+// those of the files they replace (an update over an installed copy). The
+// drive is asked about existing files only when the sizes alone do not fit.
+std::uint64_t BytesNeeded(const ZipReader& reader, const std::vector<ZipItem>& items, std::uint64_t freeBytes) {
+  std::uint64_t needed = reader.DeclaredSize();
+  if (needed <= freeBytes) return needed;
+  for (const ZipItem& item : items) {
+    if (item.attributes & Platform::kAttributeDirectory) continue;
+    const std::wstring path = ResolveEntryPath(reader.BaseFolder(), item.name);
+    std::uint64_t existing = 0;
+    if (path.empty() || !Platform::GetFileSize(path, existing)) continue;
+    needed -= std::min<std::uint64_t>(needed, std::min<std::uint64_t>(existing, item.uncompressedSize));
+  }
+  return needed;
+}
+
+// Everything that can be known before the first entry is written: a drive
+// that cannot hold the package fails now, not half-way with a drive full
+// of partial files. Entries that cannot be described are left to the
+// extraction, which reports them in their turn after the ones before.
+void CheckBeforeWriting(ZipReader& reader, int count) {
+  std::vector<ZipItem> items;
+  items.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
+  for (int i = 0; i < count; ++i) {
+    ZipItem item;
+    if (GetZipItem(&reader, i, item) != ZipOk) break;
+    items.push_back(std::move(item));
+  }
+  CheckDistinctNames(items);
+  std::uint64_t freeBytes = 0;
+  if (!Platform::GetFreeBytes(reader.BaseFolder(), freeBytes)) return;
+  const std::uint64_t needed = BytesNeeded(reader, items, freeBytes);
+  if (needed > freeBytes) {
+    throw InstallException(kNoRoom + std::to_wstring(needed) + L" bytes needed, " + std::to_wstring(freeBytes) +
+                               L" bytes free",
+                           InstallException::Retry::Pointless);
+  }
+}
 
 // Hides the extracted entry where UnzipItem put it: below the reader's base
 // folder. A path that was refused or is missing is left alone.
@@ -34,13 +93,15 @@ void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListe
   ZipItem summary;
   if (GetZipItem(reader.get(), -1, summary) != ZipOk) throw InstallException(kGetItemFailed);
   const int count = summary.index;
+  CheckBeforeWriting(*reader, count);
   if (listener) listener->OnStatus(Extracting);
 
+  FolderMaker folders(reader->BaseFolder());
   for (int i = 0; i < count; ++i) {
     if (cancel) break;
     ZipItem item;
     if (GetZipItem(reader.get(), i, item) != ZipOk) throw InstallException(kGetItemFailed);
-    const ZipResult code = UnzipItem(reader.get(), i, item.name);
+    const ZipResult code = UnzipItem(reader.get(), i, item.name, folders);
     if (item.attributes & Platform::kAttributeHidden) HideExtractedEntry(*reader, item.name);
     if (code != ZipOk) throw InstallException(kUnzipItemFailed);
     if (listener) listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));

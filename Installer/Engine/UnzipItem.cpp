@@ -35,6 +35,12 @@ std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring
 }
 
 ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name) {
+  if (!reader) return ZipBadArgs;
+  FolderMaker folders(reader->BaseFolder());
+  return UnzipItem(reader, index, name, folders);
+}
+
+ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders) {
   if (!reader || index < 0 || index >= reader->EntryCount()) return ZipBadArgs;
   ZipItem item;
   // Served from the reader's cache: the caller has just fetched this item.
@@ -44,11 +50,11 @@ ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name) {
   const std::wstring path = ResolveEntryPath(base, name);
   if (path.empty()) return ZipNoFile;
   if (item.attributes & Platform::kAttributeDirectory) {
-    MakeFolders(base, name);
+    folders.Make(name);
     return ZipOk;
   }
   const std::size_t separator = name.find_last_of(L"/\\");
-  MakeFolders(base, separator == std::wstring::npos ? std::wstring() : name.substr(0, separator + 1));
+  folders.Make(separator == std::wstring::npos ? std::wstring() : name.substr(0, separator + 1));
   std::unique_ptr<Platform::WritableFile> file = Platform::CreateForWriting(path, item.attributes);
   if (!file) return ZipNoFile;
   OpenEntryStream(reader);

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "Common/Zip/ZipReader.h"
+#include "Installer/Engine/MakeFolders.h"
 
 namespace InstallBackend {
 
@@ -18,5 +19,9 @@ std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring
 // ZipBadPassword; ZipInflateFailed when the data cannot be read, decoded or
 // does not match its CRC-32. A file that failed stays as far as written.
 ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name);
+
+// The same within one extraction: folders reaches below the reader's base
+// folder and remembers the folders made for earlier entries.
+ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders);
 
 }  // namespace InstallBackend

@@ -50,6 +50,11 @@ std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::ui
 bool PathExists(const std::wstring& path);
 bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes);
 bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes);
+// The size of an existing file; false when there is none or it cannot be read.
+bool GetFileSize(const std::wstring& path, std::uint64_t& size);
+// Bytes the calling user may still write to the volume holding path (an
+// existing folder); false when the volume cannot be asked.
+bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes);
 // Creates one folder; its parent must exist.
 bool MakeFolder(const std::wstring& path);
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -125,10 +126,13 @@ std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path) {
 
 std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
   const std::string native = NativePath(path);
+  const mode_t mode = (attributes & kAttributeReadOnly) ? 0444 : 0644;
+  // A fresh install finds nothing in the way: one call.
+  const int fresh = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fresh >= 0) return std::make_unique<PosixWritableFile>(fresh);
   // Like Windows, a read-only file in the way is not replaced, even for root.
   struct stat info;
   if (::stat(native.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0) return nullptr;
-  const mode_t mode = (attributes & kAttributeReadOnly) ? 0444 : 0644;
   const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
   if (fd < 0) return nullptr;
   return std::make_unique<PosixWritableFile>(fd);
@@ -160,6 +164,20 @@ bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
     mode |= S_IWUSR;
   }
   return ::chmod(native.c_str(), mode) == 0;
+}
+
+bool GetFileSize(const std::wstring& path, std::uint64_t& size) {
+  struct stat info;
+  if (::stat(NativePath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
+bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
+  struct statvfs volume;
+  if (::statvfs(NativePath(path).c_str(), &volume) != 0) return false;
+  freeBytes = static_cast<std::uint64_t>(volume.f_bavail) * volume.f_frsize;
+  return true;
 }
 
 bool MakeFolder(const std::wstring& path) {

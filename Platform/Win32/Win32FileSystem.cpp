@@ -34,16 +34,22 @@ class Win32ReadableFile : public ReadableFile {
     return true;
   }
 
+  // The position travels with each read: one call instead of a seek and
+  // a read, which under Wine are each a round trip to the server.
   std::int64_t ReadAt(std::uint64_t position, void* buffer, std::size_t size) override {
-    LARGE_INTEGER target;
-    target.QuadPart = static_cast<LONGLONG>(position);
-    if (!::SetFilePointerEx(m_handle.Get(), target, nullptr, FILE_BEGIN)) return -1;
     auto* out = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < size) {
       const DWORD wanted = static_cast<DWORD>(size - done < kMaxChunk ? size - done : kMaxChunk);
+      const std::uint64_t at = position + done;
+      OVERLAPPED where = {};
+      where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+      where.OffsetHigh = static_cast<DWORD>(at >> 32);
       DWORD got = 0;
-      if (!::ReadFile(m_handle.Get(), out + done, wanted, &got, nullptr)) return -1;
+      if (!::ReadFile(m_handle.Get(), out + done, wanted, &got, &where)) {
+        if (::GetLastError() == ERROR_HANDLE_EOF) break;
+        return -1;
+      }
       if (got == 0) break;
       done += got;
     }
@@ -91,6 +97,10 @@ std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path) {
 }
 
 std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
+  // A fresh install finds nothing in the way: one call. Anything else,
+  // whatever the reason, takes the careful way below.
+  UniqueHandle fresh(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+  if (fresh.Valid()) return std::make_unique<Win32WritableFile>(std::move(fresh));
   // Windows never replaces a read-only file; an administrator under Wine
   // could, as the Unix permission bits do not stop root. Keep the rule.
   const DWORD existing = ::GetFileAttributesW(path.c_str());
@@ -120,6 +130,21 @@ bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
 
 bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
   return ::SetFileAttributesW(path.c_str(), attributes) != FALSE;
+}
+
+bool GetFileSize(const std::wstring& path, std::uint64_t& size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
+bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
+  ULARGE_INTEGER available;
+  if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return false;
+  freeBytes = available.QuadPart;
+  return true;
 }
 
 bool MakeFolder(const std::wstring& path) {

@@ -1,7 +1,9 @@
 """Windowless installs ("/path=") of the real exe under Wine: the real
 download from the local HTTPS server, the real drive discovery through the
 fixture WMI provider, the real extraction onto a Wine drive."""
+import re
 import subprocess
+import zipfile
 from pathlib import Path
 
 import pytest
@@ -87,6 +89,51 @@ def test_drive_with_too_little_room_fails_before_any_download(machine, package_s
         assert list(small.iterdir()) == []
     finally:
         subprocess.run(["umount", str(small)])
+
+
+def package_larger_than(path, stub, size):
+    """The stub application and a data file of size zero bytes: a package
+    of a few hundred KiB that declares more than size bytes."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+        archive.write(stub, "Korvane.exe")
+        with archive.open("Data/signatures.bin", "w", force_zip64=False) as data:
+            block = bytes(1 << 20)
+            for _ in range(size // len(block) + 1):
+                data.write(block)
+    return path
+
+
+def test_package_larger_than_the_free_space_fails_before_writing_anything(machine, package_server, tmp_path):
+    small = tmp_path / "small"
+    small.mkdir()
+    # Above the 150 MiB the install asks for first, below the package.
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=200m", "tmpfs", str(small)],
+                             stderr=subprocess.PIPE)
+    if mounted.returncode != 0:
+        pytest.skip("cannot mount a small file system here: " + mounted.stderr.decode())
+    try:
+        package = package_larger_than(tmp_path / "Korvane.zip", machine.stub, 210 * 1024 * 1024)
+        with zipfile.ZipFile(package) as archive:
+            declared = sum(i.file_size for i in archive.infolist())
+        server = package_server(package=package)
+        machine.add_usb_drive("E")
+        Path(machine.prefix, "dosdevices", "e:").unlink()
+        Path(machine.prefix, "dosdevices", "e:").symlink_to(small)
+        result = machine.run_installer("/path=E:\\")
+        assert result.exit_code == 1
+        assert list(small.iterdir()) == []
+    finally:
+        subprocess.run(["umount", str(small)])
+    errors = [r.message for r in result.records if r.level == "ERROR"]
+    prefix = "InstallBackend::Install exception InstallBackend::Unzip Not enough free space on the target: "
+    assert len(errors) == 1 and errors[0].startswith(prefix), result.messages
+    needed, free = re.match(r"(\d+) bytes needed, (\d+) bytes free Last error: \d+$",
+                            errors[0][len(prefix):]).groups()
+    assert int(needed) == declared
+    assert 150 * 1024 * 1024 <= int(free) < declared
+    # The drive is the obstacle: no second download through the proxy path.
+    assert len(package_requests(server)) == 2, package_requests(server)
+    assert_no_archive_left(machine)
 
 
 def damaged_copy(package, folder):

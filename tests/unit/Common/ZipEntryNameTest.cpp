@@ -24,3 +24,16 @@ TEST(IsContainedEntryName, RefusesEveryDotDotComponent) {
 }
 
 }  // namespace
+
+TEST(FoldEntryPath, NamesTheDriveTakesForOneFileGetOneKey) {
+  EXPECT_EQ(FoldEntryPath(L"Readme.txt"), FoldEntryPath(L"README.TXT"));
+  EXPECT_EQ(FoldEntryPath(L"a/b/c.txt"), FoldEntryPath(L"A\\B\\C.TXT"));
+  EXPECT_EQ(FoldEntryPath(L"notes.txt. "), FoldEntryPath(L"notes.txt"));
+  EXPECT_EQ(FoldEntryPath(L"dir./x"), FoldEntryPath(L"dir/x"));
+  EXPECT_EQ(FoldEntryPath(L"folder/"), FoldEntryPath(L"folder"));
+  // Cyrillic, Greek and Latin-1 letters fold too.
+  EXPECT_EQ(FoldEntryPath(L"\x043F\x0440\x0438\x0432\x0435\x0442"), FoldEntryPath(L"\x041F\x0420\x0418\x0412\x0415\x0422"));
+  EXPECT_EQ(FoldEntryPath(L"\x03B1\x00E9\x0101"), FoldEntryPath(L"\x0391\x00C9\x0100"));
+  EXPECT_NE(FoldEntryPath(L"a.txt"), FoldEntryPath(L"b.txt"));
+  EXPECT_NE(FoldEntryPath(L"\x00C7"), FoldEntryPath(L"\x00C5"));
+}

@@ -303,3 +303,27 @@ TEST_F(InstallSequence, DownloadFolderAddsNoSeparatorOfItsOwnNextToTheWorkingFol
 }
 
 }  // namespace
+
+namespace {
+
+// A drive that cannot hold the package stays too small for any new
+// download: one failure, logged with its numbers, the general failure text.
+TEST_F(InstallSequence, DriveTooSmallForThePackageFailsWithoutAnotherDownload) {
+  InstallSteps steps = script.Bind();
+  int extractions = 0;
+  steps.unzip = [&extractions](const std::wstring&, const std::wstring&, IInstallListener*, const CancelFlag*) {
+    ++extractions;
+    throw InstallException(L"InstallBackend::Unzip Not enough free space on the target: 300 bytes needed, 200 bytes free",
+                           InstallException::Retry::Pointless);
+  };
+  EXPECT_FALSE(InstallBackend::Install(L"E:", kWorkRoot, &listener, &cancel, steps, storage));
+  EXPECT_THAT(script.downloadCalls, ElementsAre(false));
+  EXPECT_EQ(extractions, 1);
+  EXPECT_EQ(listener.code, 0);
+  EXPECT_EQ(listener.calls.back(), "status 3");
+  EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::Unzip Not enough free "
+                                       "space on the target: 300 bytes needed, 200 bytes free Last error: 87"));
+  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+}
+
+}  // namespace

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/UnzipItem.h"
+#include "Platform/Files/FileSystem.h"
 #include "Support/RecordingListener.h"
 #include "Support/TestArchives.h"
 
@@ -159,10 +163,65 @@ TEST_F(UnzipTest, NamesThatClimbAboveTheTargetAreNeverWritten) {
     EXPECT_EQ(FilesOutsideTarget(), 0u);
   }
   // Guarded names land below the target.
-  EXPECT_EQ(Run("guarded_names.zip"), itemFailed);  // stops at dir/../../f
+  EXPECT_EQ(Run("guarded_distinct.zip"), itemFailed);  // stops at dir/../../f
   EXPECT_TRUE(fs::exists(m_target / "tools" / "a.txt"));
   EXPECT_TRUE(fs::exists(m_target / "etc" / "x"));
   EXPECT_EQ(FilesOutsideTarget(), 0u);
+}
+
+TEST_F(UnzipTest, JarFolderEntriesBecomeFolders) {
+  EXPECT_EQ(Run("folders_jar.zip"), L"");
+  EXPECT_TRUE(fs::is_directory(m_target / "app" / "empty"));
+  EXPECT_TRUE(fs::is_directory(m_target / "META-INF"));
+  EXPECT_EQ(ReadWholeFile(m_target / "app" / "lib" / "core.dat").size(), 100u);
+  EXPECT_EQ(ReadWholeFile(m_target / "app" / "readme.txt"), "jar readme\n");
+}
+
+TEST_F(UnzipTest, LegacyNamesBecomeDistinctFiles) {
+  EXPECT_EQ(Run("legacy_koi8.zip"), L"");
+  std::vector<std::string> contents;
+  for (const auto& entry : fs::directory_iterator(m_target)) contents.push_back(ReadWholeFile(entry.path()));
+  std::sort(contents.begin(), contents.end());
+  EXPECT_EQ(contents, (std::vector<std::string>{"first", "second"}));
+
+  EXPECT_EQ(Run("legacy_names_unicode_field.zip"), L"");
+  // Each file holds its own name in UTF-8.
+  EXPECT_EQ(ReadWholeFile(m_target / KorvaneTest::ToPath(L"\x041F\x0440\x0438\x0432\x0435\x0442.txt")),
+            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82.txt");
+  EXPECT_EQ(ReadWholeFile(m_target / KorvaneTest::ToPath(L"\x65E5\x672C\x8A9E.txt")),
+            "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt");
+}
+
+TEST_F(UnzipTest, EntriesNamingOneFileRefuseTheArchiveBeforeWriting) {
+  EXPECT_EQ(Run("same_file_twice.zip"), L"InstallBackend::Unzip Two entries name the same file: README.TXT");
+  EXPECT_EQ(Run("trailing_dot_twice.zip"), L"InstallBackend::Unzip Two entries name the same file: Notes.txt.");
+  EXPECT_EQ(Run("guarded_names.zip"), L"InstallBackend::Unzip Two entries name the same file: tools\\a.txt");
+  EXPECT_TRUE(fs::is_empty(m_target));
+}
+
+TEST_F(UnzipTest, OverlappingArchivesAreRefusedBeforeWriting) {
+  EXPECT_EQ(Run("overlap_bomb.zip"), L"InstallBackend::Unzip Failed to open zip file");
+  EXPECT_EQ(Run("overlap_directory.zip"), L"InstallBackend::Unzip Failed to open zip file");
+  EXPECT_TRUE(fs::is_empty(m_target));
+  // A local name that differs stops at that entry, after those before it.
+  EXPECT_EQ(Run("local_name_differs.zip"), L"InstallBackend::Unzip GetZipItem failed");
+  EXPECT_EQ(ReadWholeFile(m_target / "good.txt"), "good");
+  EXPECT_FALSE(fs::exists(m_target / "evil.txt"));
+  EXPECT_FALSE(fs::exists(m_target / "safe.txt"));
+}
+
+TEST_F(UnzipTest, PackageLargerThanTheFreeSpaceWritesNothing) {
+  std::uint64_t freeBytes = 0;
+  ASSERT_TRUE(Platform::GetFreeBytes(TargetFolder(), freeBytes));
+  const std::uint64_t declared = 4096ull * 0xFFFFFFFFull;
+  if (freeBytes >= declared) GTEST_SKIP() << "this drive has more than 16 TiB free";
+  const std::wstring message = Run("declares_16_tib.zip");
+  EXPECT_EQ(message.rfind(L"InstallBackend::Unzip Not enough free space on the target: " +
+                              std::to_wstring(declared) + L" bytes needed, ", 0),
+            0u)
+      << std::string(message.begin(), message.end());
+  EXPECT_NE(message.find(L" bytes free"), std::wstring::npos);
+  EXPECT_TRUE(fs::is_empty(m_target));
 }
 
 TEST(ResolveEntryPath, RefusesPathsOf260CharactersOrMore) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Makes the zip archives the reader and extraction tests read, with real
-archivers: Python's zipfile, Info-ZIP zip and 7-Zip. Names and faults that no
+archivers: Python's zipfile, Info-ZIP zip, 7-Zip and Java's jar. Names and faults that no
 archiver writes (traversal names, damaged records) are made by writing or
 patching the bytes of a real archive.
 
@@ -116,6 +116,12 @@ def make_info_zip_archives(out, work):
     open(sfx, "wb").write(stub + inner)
     run("zip", "-q", "-A", sfx)
     make_encrypted(out, tree)
+    # Zip64 records forced on small files, and a Zip64 entry of Python's.
+    run("zip", "-q", "-fz", os.path.join(out, "zip64_forced.zip"), "readme.txt", cwd=tree)
+    with zipfile.ZipFile(os.path.join(out, "zip64_entry.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("first.txt", b"first")
+        with z.open("second.txt", "w", force_zip64=True) as f:
+            f.write(b"second")
 
 
 def empty_password_check_byte(data, central):
@@ -163,6 +169,136 @@ def make_7zip_archives(out, work):
         cwd=tree, stdout=subprocess.DEVNULL)
 
 
+def make_jar_archives(out, work):
+    """Java's archivers mark folders by the trailing slash alone: host
+    MS-DOS, external attributes 0."""
+    tree = os.path.join(work, "treejar")
+    write(os.path.join(tree, "app", "lib", "core.dat"), b"core data\n" * 10)
+    write(os.path.join(tree, "app", "readme.txt"), b"jar readme\n")
+    os.makedirs(os.path.join(tree, "app", "empty"), exist_ok=True)
+    run("jar", "cf", os.path.join(out, "folders_jar.zip"), "app", cwd=tree)
+
+
+# Legacy names: (locale for Info-ZIP zip, Python codec, name).
+LEGACY_NAMES = [
+    ("en_US", "IBM437", "cp437", "Çafé.txt"),
+    ("ru_RU", "IBM866", "cp866", "Привет.txt"),
+    ("ja_JP", "SHIFT_JIS", "shift_jis", "日本語.txt"),
+]
+
+
+def make_legacy_name_archives(out, work):
+    """Names in the creating system's code page, without the UTF-8 flag.
+    Info-ZIP zip stores a file's name bytes as they are in its locale; the
+    locales are compiled into a private folder, nothing is installed."""
+    locales = os.path.join(work, "locales")
+    tree = os.path.join(work, "legacy")
+    os.makedirs(locales, exist_ok=True)
+    os.makedirs(tree, exist_ok=True)
+    archive = os.path.join(out, "legacy_names.zip")
+    for language, charmap, codec, name in LEGACY_NAMES:
+        locale = "%s.%s" % (language, charmap)
+        subprocess.run(["localedef", "--no-archive", "--no-warnings=ascii", "-i", language, "-f", charmap,
+                        os.path.join(locales, locale)], check=False, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        assert os.path.isdir(os.path.join(locales, locale)), "localedef made no " + locale
+        raw = name.encode(codec)
+        with open(os.path.join(os.fsencode(tree), raw), "wb") as f:
+            f.write(name.encode("utf-8"))
+        run("zip", "-q", archive, raw, cwd=tree, env={"LOCPATH": locales, "LC_ALL": locale})
+    with zipfile.ZipFile(archive) as z:
+        for i in z.infolist():
+            assert not i.flag_bits & 0x800 and b"up" not in i.extra, "zip marked a legacy name"
+
+    # The same names as Python writes them with an Info-ZIP Unicode Path
+    # field beside the legacy bytes; one more entry carries a field whose
+    # CRC-32 belongs to another name (left behind by a rename), which must
+    # be ignored.
+    entries = []
+    for _, _, codec, name in LEGACY_NAMES:
+        raw = name.encode(codec)
+        entries.append((raw, unicode_path_field(raw, name), name.encode("utf-8")))
+    stale_raw = "Stale.txt".encode("ascii")
+    entries.append((stale_raw, unicode_path_field(b"Other.txt", "Renamed.txt"), b"stale"))
+    write_raw_names(os.path.join(out, "legacy_names_unicode_field.zip"), entries)
+
+    # Two KOI8-R names that a UTF-8 decoding turns into the same text.
+    write_raw_names(os.path.join(out, "legacy_koi8.zip"), [
+        ("Привет.txt".encode("koi8-r"), b"", b"first"),
+        ("Пока.txt".encode("koi8-r"), b"", b"second")])
+
+
+def unicode_path_field(raw, name):
+    utf8 = name.encode("utf-8")
+    return struct.pack("<HHBI", 0x7075, 5 + len(utf8), 1, zlib.crc32(raw)) + utf8
+
+
+class RawNameInfo(zipfile.ZipInfo):
+    """A ZipInfo whose name is written as the given bytes, without the UTF-8
+    flag, as Windows' own zip folders and older archivers write names."""
+
+    def __init__(self, raw):
+        super().__init__(raw.decode("cp437"), date_time=(2021, 5, 6, 7, 8, 10))
+        self.raw_name = raw
+
+    def _encodeFilenameFlags(self):
+        return self.raw_name, self.flag_bits
+
+
+def write_raw_names(path, entries):
+    with zipfile.ZipFile(path, "w") as z:
+        for raw, extra, data in entries:
+            i = RawNameInfo(raw)
+            i.extra = extra
+            i.compress_type = zipfile.ZIP_DEFLATED
+            z.writestr(i, data)
+
+
+def make_hostile_archives(out):
+    """Archives made to look different to different readers, or to expand
+    far beyond their size: records written byte by byte."""
+    j = os.path.join
+    # Ten central records pointing at one local header and its data.
+    python_zip(j(out, "overlap_bomb.zip"), [("bomb.txt", bytes(1 << 20), zipfile.ZIP_DEFLATED)])
+    data = open(j(out, "overlap_bomb.zip"), "rb").read()
+    (central,), end = central_records(data)
+    record = data[central:end]
+    directory = b"".join(rename_central(record, b"bomb%d.txt" % k) for k in range(10))
+    body = data[:central]
+    end_record = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 10, 10, len(directory), len(body), 0)
+    open(j(out, "overlap_bomb.zip"), "wb").write(body + directory + end_record)
+
+    # An entry whose declared data runs into the central directory.
+    python_zip(j(out, "overlap_directory.zip"), [("first.txt", b"first " * 50, zipfile.ZIP_STORED),
+                                                  ("second.txt", b"second " * 50, zipfile.ZIP_STORED)])
+
+    def stretch_second(d):
+        records, _ = central_records(d)
+        local, start = local_data_offset(d, records[1])
+        size = records[0] - start + 10
+        struct.pack_into("<II", d, records[1] + 20, size, size)
+        struct.pack_into("<II", d, local + 18, size, size)
+    patch(j(out, "overlap_directory.zip"), stretch_second)
+
+    # A local header whose name is not its central record's.
+    python_zip(j(out, "local_name_differs.zip"), [("good.txt", b"good", zipfile.ZIP_DEFLATED),
+                                                   ("safe.txt", b"safe", zipfile.ZIP_DEFLATED)])
+
+    def rename_local(d):
+        records, _ = central_records(d)
+        local, _ = local_data_offset(d, records[1])
+        d[local + 30:local + 34] = b"evil"
+    patch(j(out, "local_name_differs.zip"), rename_local)
+
+
+def rename_central(record, name):
+    """A copy of a central record (name, extra, comment) under another name."""
+    n, e, c = struct.unpack_from("<HHH", record, 28)
+    fixed = bytearray(record[:46])
+    struct.pack_into("<H", fixed, 28, len(name))
+    return bytes(fixed) + name + record[46 + n:46 + n + e + c]
+
+
 def make_python_archives(out):
     D, S, B = zipfile.ZIP_DEFLATED, zipfile.ZIP_STORED, zipfile.ZIP_BZIP2
     python_zip(os.path.join(out, "empty.zip"), [])
@@ -186,6 +322,14 @@ def make_python_archives(out):
     big = b"".join(b"line %06d of the Korvane signature list\n" % i for i in range(5000))
     python_zip(os.path.join(out, "large_entries.zip"), [
         ("big.txt", big, D), ("random.bin", os.urandom(70000), S), ("zero.txt", b"", D)])
+    python_zip(os.path.join(out, "guarded_distinct.zip"), [
+        (info(n), n.encode(), D) for n in (
+            "C:/tools/a.txt", "/etc/x", "a/../b", "\\\\server\\share\\s.txt", "dir/../../f")])
+    # Names that differ in the archive but not on a Windows drive.
+    python_zip(os.path.join(out, "same_file_twice.zip"), [
+        ("first.txt", b"first", D), ("Readme.txt", b"one", D), ("README.TXT", b"two", D)])
+    python_zip(os.path.join(out, "trailing_dot_twice.zip"), [
+        ("notes.txt", b"one", D), ("Notes.txt.", b"two", D)])
     python_zip(os.path.join(out, "guarded_names.zip"), [
         (info(n), n.encode(), D) for n in (
             "C:/tools/a.txt", "/etc/x", "a/../b", "x/../y/../z", "dir/../../f",
@@ -264,6 +408,20 @@ def make_damaged(out):
         struct.pack_into("<HH", data, records[4] + 12, (25 << 11) | (61 << 5) | 31, (41 << 9) | (2 << 5) | 30)
     patch(j(out, "damaged_times.zip"), invalid_dates)
 
+    # Entries that declare 4 GiB each, 16 TiB in all: more than any test
+    # machine's drive has free. Their data is a few bytes; the extraction
+    # must refuse before writing any.
+    python_zip(j(out, "declares_16_tib.zip"),
+               [("huge%04d.bin" % k, b"x", D) for k in range(4096)])
+
+    def declare_4_gib_each(d):
+        records, _ = central_records(d)
+        for central in records:
+            local, _ = local_data_offset(d, central)
+            struct.pack_into("<I", d, central + 24, 0xFFFFFFFF)
+            struct.pack_into("<I", d, local + 22, 0xFFFFFFFF)
+    patch(j(out, "declares_16_tib.zip"), declare_4_gib_each)
+
     open(j(out, "not_a_zip.zip"), "wb").write(b"This is a text file, not an archive.\n" * 10)
 
 
@@ -277,6 +435,9 @@ def main():
                 os.unlink(os.path.join(out, name))
         make_info_zip_archives(out, work)
         make_7zip_archives(out, work)
+        make_jar_archives(out, work)
+        make_legacy_name_archives(out, work)
+        make_hostile_archives(out)
         make_python_archives(out)
     finally:
         shutil.rmtree(work, ignore_errors=True)
