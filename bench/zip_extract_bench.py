@@ -9,7 +9,7 @@ trips to the Wine server).
   /usr/bin/python3 bench/zip_extract_bench.py [RUNS]
 
 Builds what it needs: a release native build in build/bench-native, the
-Windows build in build/win32-local, packages and a Wine prefix in
+Windows build in build/win32-local (win64-local where no 32-bit code runs), packages and a Wine prefix in
 build/bench (the packages are kept between runs).
 """
 import os

@@ -24,6 +24,9 @@ namespace NCommon {
 extern const wchar_t kWindowTitle[];
 // The maker's web page opened by the maker's logo.
 extern const wchar_t kMakerPageAddress[];
+// Width at 96 DPI of the icon tile at the left of the button images, which
+// captions keep clear of.
+constexpr double kIconTileWidth = 31;
 
 class SkinnedScreen : public ImageDialog {
  public:

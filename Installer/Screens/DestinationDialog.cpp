@@ -19,8 +19,6 @@ const wchar_t kRefreshButtonName[] = L"Refresh";
 constexpr wchar_t kSystemDrive = L'C';
 constexpr double kCaptionOffsetX = 18;
 constexpr double kCaptionOffsetY = 2;
-// The icon tile at the left of the button images.
-constexpr double kTileWidth = 31;
 constexpr double kLabelFontHeight = 17;
 constexpr double kButtonFontHeight = 12;
 constexpr double kListFontHeight = 15;
@@ -66,7 +64,7 @@ BOOL DestinationDialog::OnInitDialog() {
   m_refreshButton.SetWindowText(kRefreshButtonName);
   m_installButton.LoadBitmaps(IDB_ACCEPT_TILE);
   m_installButton.SizeToContent();
-  m_installButton.m_captionClearLeft = Scaled(kTileWidth);
+  m_installButton.m_captionClearLeft = Scaled(NCommon::kIconTileWidth);
   ::SetDlgItemTextW(Handle(), IDC_DRIVE_HEADING, theLocalizedStrings.GetLocalizedString(kHeadingText).c_str());
   RefreshDrives();
   SetTitleAndOutline();

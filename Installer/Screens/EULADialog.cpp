@@ -13,8 +13,6 @@ constexpr int kDescriptionText = 135;
 constexpr int kAcceptText = 147;
 constexpr int kDeclineText = 159;
 constexpr double kCaptionOffset = 18;
-// The icon tile at the left of the button images.
-constexpr double kTileWidth = 31;
 constexpr double kLabelFontHeight = 17;
 constexpr double kButtonFontHeight = 15;
 constexpr WPARAM kWordWrapOptions = 0x466;
@@ -40,22 +38,20 @@ void EULADialog::DoDataExchange() {
   BindControl(IDC_DECLINE, m_declineButton);
 }
 
+void EULADialog::SetUpAnswerButton(NCommon::AnimatedBitmapButton& button, int tileBitmap, int captionText) {
+  button.LoadBitmaps(tileBitmap);
+  button.SizeToContent();
+  button.SetCaption(theLocalizedStrings.GetLocalizedString(captionText));
+  button.m_multiLine = false;
+  button.m_captionOffsetX = Scaled(kCaptionOffset);
+  button.m_captionOffsetY = 0;
+  button.m_captionClearLeft = Scaled(NCommon::kIconTileWidth);
+}
+
 BOOL EULADialog::OnInitDialog() {
   InitializeSkeleton({&m_acceptButton, &m_declineButton});
-  m_acceptButton.LoadBitmaps(IDB_ACCEPT_TILE);
-  m_acceptButton.SizeToContent();
-  m_acceptButton.SetCaption(theLocalizedStrings.GetLocalizedString(kAcceptText));
-  m_acceptButton.m_multiLine = false;
-  m_acceptButton.m_captionOffsetX = Scaled(kCaptionOffset);
-  m_acceptButton.m_captionOffsetY = 0;
-  m_acceptButton.m_captionClearLeft = Scaled(kTileWidth);
-  m_declineButton.LoadBitmaps(IDB_DECLINE_TILE);
-  m_declineButton.SizeToContent();
-  m_declineButton.SetCaption(theLocalizedStrings.GetLocalizedString(kDeclineText));
-  m_declineButton.m_multiLine = false;
-  m_declineButton.m_captionOffsetX = Scaled(kCaptionOffset);
-  m_declineButton.m_captionOffsetY = 0;
-  m_declineButton.m_captionClearLeft = Scaled(kTileWidth);
+  SetUpAnswerButton(m_acceptButton, IDB_ACCEPT_TILE, kAcceptText);
+  SetUpAnswerButton(m_declineButton, IDB_DECLINE_TILE, kDeclineText);
   ::SetDlgItemTextW(Handle(), IDC_DESCRIPTION, theLocalizedStrings.GetLocalizedString(kDescriptionText).c_str());
   SetTitleAndOutline();
   CreateScreenFonts();

@@ -27,6 +27,8 @@ class EULADialog : public NCommon::SkinnedScreen {
   DECLARE_MESSAGE_MAP()
 
  private:
+  // Accept and Decline: an icon tile image with a one-line caption beside it.
+  void SetUpAnswerButton(NCommon::AnimatedBitmapButton& button, int tileBitmap, int captionText);
   void CreateScreenFonts();
   void LoadLicence();
 

@@ -30,13 +30,9 @@ constexpr int kSpaceMissingText = 279;
 constexpr double kRequiredMegabytes = 150.0;
 const wchar_t kNotifyUpdateParameter[] = L"/NotifyUpdate";
 
-constexpr COLORREF kButtonTextColour = RGB(70, 70, 70);
 constexpr COLORREF kCompleteTextColour = RGB(63, 162, 36);
-constexpr COLORREF kStaticTextColour = RGB(0, 61, 61);
 
 constexpr double kTargetCaptionOffsetX = 28;
-// The icon tile at the left of the button images.
-constexpr double kTileWidth = 31;
 constexpr double kTargetCaptionOffsetY = 2;
 constexpr double kRunCaptionOffsetX = 24;
 constexpr double kStatusFontHeight = 17;
@@ -98,7 +94,7 @@ BOOL InstallDialog::OnInitDialog() {
   m_runButton.m_captionOffsetY = Scaled(kTargetCaptionOffsetY);
   m_runButton.LoadBitmaps(IDB_INSTALL_DISABLED_TILE);
   m_runButton.SizeToContent();
-  m_runButton.m_captionClearLeft = Scaled(kTileWidth);
+  m_runButton.m_captionClearLeft = Scaled(NCommon::kIconTileWidth);
   m_progress.SetRange(0, 100);
   ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(kStartingText).c_str());
   ::SetDlgItemTextW(Handle(), IDC_COMPLETION_TEXT, Text(kCompleteText).c_str());
@@ -243,14 +239,9 @@ void InstallDialog::LaunchInstalledApp(bool notify) {
 }
 
 HBRUSH InstallDialog::OnCtlColor(HDC dc, HWND control, UINT kind) {
-  if (kind == CTLCOLOR_BTN || kind == CTLCOLOR_STATIC) {
-    COLORREF colour = kButtonTextColour;
-    if (kind == CTLCOLOR_STATIC) {
-      colour = ::GetDlgCtrlID(control) == IDC_COMPLETION_TEXT ? kCompleteTextColour : kStaticTextColour;
-    }
-    ::SetTextColor(dc, colour);
-    ::SetBkMode(dc, TRANSPARENT);
-    return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+  const HBRUSH brush = SkinnedScreen::OnCtlColor(dc, control, kind);
+  if (kind == CTLCOLOR_STATIC && ::GetDlgCtrlID(control) == IDC_COMPLETION_TEXT) {
+    ::SetTextColor(dc, kCompleteTextColour);
   }
-  return SkinnedScreen::OnCtlColor(dc, control, kind);
+  return brush;
 }

@@ -276,6 +276,33 @@ def package_server(tmp_path, demo_package):
         server.stop()
 
 
+@pytest.fixture
+def small_usb_drive(machine, tmp_path):
+    """small_usb_drive(letter, megabytes): a USB drive on a file system of its
+    own of that size (tmpfs, which needs root; elsewhere the test is skipped)."""
+    mounts = []
+
+    def make(letter, megabytes, label=None):
+        folder = tmp_path / ("small_" + letter.lower())
+        folder.mkdir()
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%dm" % megabytes, "tmpfs", str(folder)],
+                                 stderr=subprocess.PIPE)
+        if mounted.returncode != 0:
+            pytest.skip("cannot mount a small file system here: " + mounted.stderr.decode())
+        mounts.append(folder)
+        machine.add_usb_drive(letter, label)
+        link = Path(machine.prefix, "dosdevices", letter.lower() + ":")
+        link.unlink()
+        link.symlink_to(folder)
+        return folder
+
+    yield make
+    if mounts:
+        wine_rig.stop_wineserver(machine.prefix)  # nothing may hold the file system
+    for folder in mounts:
+        subprocess.run(["umount", str(folder)])
+
+
 def assert_package_installed(package, target):
     """Every entry of the package is in target, byte for byte."""
     with zipfile.ZipFile(package) as archive:

@@ -1,7 +1,6 @@
 """The screens with a keyboard and a screen reader: every image button is
 named by its window text, Tab moves between the buttons, the focused one
 shows it, and Space or Enter presses it."""
-import pytest
 
 import screens_rig as ui
 from test_skin import Shot, close_to

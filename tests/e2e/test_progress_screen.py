@@ -1,6 +1,5 @@
 """The progress screen's states seen from outside: the failure texts, the
 bar's two halves, and closing it while the download runs."""
-import subprocess
 import time
 from pathlib import Path
 
@@ -46,27 +45,14 @@ def test_drive_that_is_not_connected_is_named(machine, package_server):
     assert machine.stub_records() == []
 
 
-def test_drive_with_too_little_room_names_the_space_needed(machine, package_server, tmp_path):
+def test_drive_with_too_little_room_names_the_space_needed(machine, package_server, small_usb_drive):
     server = package_server()
-    small = tmp_path / "small"
-    small.mkdir()
-    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=100m", "tmpfs", str(small)],
-                             stderr=subprocess.PIPE)
-    if mounted.returncode != 0:
-        pytest.skip("cannot mount a small file system here: " + mounted.stderr.decode())
-    try:
-        machine.add_usb_drive("E", "KORVANE USB")
-        link = Path(machine.prefix, "dosdevices", "e:")
-        link.unlink()
-        link.symlink_to(small)
-        installer, failed = run_to_failure(machine, "--path", "E:\\")
-        ui.screenshot(machine, "failed_space")
-        assert failed.text(ui.STATUS) == "Not enough drive E free space.\nAt least 150 MB required."
-        close_and_expect_zero(machine, installer)
-        assert server.requests() == []
-    finally:
-        wine_rig.stop_wineserver(machine.prefix)
-        subprocess.run(["umount", str(small)])
+    small_usb_drive("E", 100, "KORVANE USB")
+    installer, failed = run_to_failure(machine, "--path", "E:\\")
+    ui.screenshot(machine, "failed_space")
+    assert failed.text(ui.STATUS) == "Not enough drive E free space.\nAt least 150 MB required."
+    close_and_expect_zero(machine, installer)
+    assert server.requests() == []
 
 
 def test_any_other_failure_shows_the_general_text_and_hides_the_bar(machine, package_server):

@@ -231,7 +231,6 @@ def test_skin_follows_the_display_dpi(skin_screen, dpi):
     origin, client = screen.origin(), screen.control("client")
     shot = screen.shot_showing("initial", lambda shot: background_matches(
         shot, origin, client, 302, excluded_areas(screen, dpi)) > 0.97, "its background")
-    s = dpi / 96.0
 
     for template, height_units in (("102", 277), ("301", 106)):
         assert int(report[template + ".dpi"]) == dpi

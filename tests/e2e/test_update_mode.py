@@ -1,7 +1,6 @@
 """The update mode, as the installed application starts it: only the
 progress screen, the running application told when the download starts,
 and the updated application started with /NotifyUpdate at the end."""
-import pytest
 
 from conftest import assert_package_installed
 import screens_rig as ui

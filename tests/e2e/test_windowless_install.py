@@ -2,9 +2,7 @@
 download from the local HTTPS server, the real drive discovery through the
 fixture WMI provider, the real extraction onto a Wine drive."""
 import re
-import subprocess
 import zipfile
-from pathlib import Path
 
 import pytest
 
@@ -71,24 +69,13 @@ def test_target_that_is_not_a_listed_usb_drive_fails_before_any_download(machine
     assert_no_archive_left(machine, target[0])
 
 
-def test_drive_with_too_little_room_fails_before_any_download(machine, package_server, tmp_path):
+def test_drive_with_too_little_room_fails_before_any_download(machine, package_server, small_usb_drive):
     server = package_server()
-    small = tmp_path / "small"
-    small.mkdir()
-    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=100m", "tmpfs", str(small)],
-                             stderr=subprocess.PIPE)
-    if mounted.returncode != 0:
-        pytest.skip("cannot mount a small file system here: " + mounted.stderr.decode())
-    try:
-        machine.add_usb_drive("E")
-        Path(machine.prefix, "dosdevices", "e:").unlink()
-        Path(machine.prefix, "dosdevices", "e:").symlink_to(small)
-        result = machine.run_installer("/path=E:\\")
-        assert result.exit_code == 1
-        assert package_requests(server) == []
-        assert list(small.iterdir()) == []
-    finally:
-        subprocess.run(["umount", str(small)])
+    small = small_usb_drive("E", 100)
+    result = machine.run_installer("/path=E:\\")
+    assert result.exit_code == 1
+    assert package_requests(server) == []
+    assert list(small.iterdir()) == []
 
 
 def package_larger_than(path, stub, size):
@@ -103,27 +90,17 @@ def package_larger_than(path, stub, size):
     return path
 
 
-def test_package_larger_than_the_free_space_fails_before_writing_anything(machine, package_server, tmp_path):
-    small = tmp_path / "small"
-    small.mkdir()
+def test_package_larger_than_the_free_space_fails_before_writing_anything(machine, package_server, tmp_path,
+                                                                         small_usb_drive):
     # Above the 150 MiB the install asks for first, below the package.
-    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=200m", "tmpfs", str(small)],
-                             stderr=subprocess.PIPE)
-    if mounted.returncode != 0:
-        pytest.skip("cannot mount a small file system here: " + mounted.stderr.decode())
-    try:
-        package = package_larger_than(tmp_path / "Korvane.zip", machine.stub, 210 * 1024 * 1024)
-        with zipfile.ZipFile(package) as archive:
-            declared = sum(i.file_size for i in archive.infolist())
-        server = package_server(package=package)
-        machine.add_usb_drive("E")
-        Path(machine.prefix, "dosdevices", "e:").unlink()
-        Path(machine.prefix, "dosdevices", "e:").symlink_to(small)
-        result = machine.run_installer("/path=E:\\")
-        assert result.exit_code == 1
-        assert list(small.iterdir()) == []
-    finally:
-        subprocess.run(["umount", str(small)])
+    small = small_usb_drive("E", 200)
+    package = package_larger_than(tmp_path / "Korvane.zip", machine.stub, 210 * 1024 * 1024)
+    with zipfile.ZipFile(package) as archive:
+        declared = sum(i.file_size for i in archive.infolist())
+    server = package_server(package=package)
+    result = machine.run_installer("/path=E:\\")
+    assert result.exit_code == 1
+    assert list(small.iterdir()) == []
     errors = [r.message for r in result.records if r.level == "ERROR"]
     prefix = "InstallBackend::Install exception InstallBackend::Unzip Not enough free space on the target: "
     assert len(errors) == 1 and errors[0].startswith(prefix), result.messages
@@ -158,8 +135,8 @@ def test_unusable_package_is_fetched_once_more_through_the_proxy_then_fails(mach
     proxy = proxy_found_by_discovery(machine, tmp_path / "proxy.log")
     try:
         package = damaged_copy(demo_package, tmp_path) if fault == "damaged" else None
-        server = package_server(fault="not-found" if fault == "not-found" else "none", package=package,
-                                pac_proxy="127.0.0.1:%d" % proxy.port)
+        package_server(fault="not-found" if fault == "not-found" else "none", package=package,
+                       pac_proxy="127.0.0.1:%d" % proxy.port)
         drive = machine.add_usb_drive("E")
         notes = put_owner_file(drive)
         result = machine.run_installer("/path=E:\\")
