@@ -12,10 +12,10 @@
 #include "Installer/Screens/EULADialog.h"
 #include "Installer/Screens/InstallDialog.h"
 #include "Installer/Startup/StartupArguments.h"
+#include "Platform/SystemServices.h"
 #include "Platform/Win32/Application.h"
 #include "Platform/Win32/CommandLine.h"
 #include "Platform/Win32/ProcessSetup.h"
-#include "Platform/Win32/Shell.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ int CInstallerApp::InitInstance() {
   // goes on as if the drive had none, and the wizard replaces it.
   if (values.driveGiven) {
     const std::wstring installed = InstalledExecutablePath(values.driveLetter);
-    if (Platform::PathExists(installed) && StartInstalledApplication(installed, std::wstring())) return false;
+    if (Platform::TheSystem().files.PathExists(installed) && StartInstalledApplication(installed, std::wstring())) return false;
   }
 
   theLocalizedStrings.BuildStringIdTables();
@@ -69,8 +69,8 @@ int CInstallerApp::InitInstance() {
 }
 
 void CInstallerApp::RunWindowlessInstall(const std::wstring& installPath) {
-  const CancelFlag neverCancelled{false};
-  const bool installed = InstallBackend::Install(installPath, GetWorkingFolder(), nullptr, &neverCancelled);
+  const CancelFlag neverCancelled;
+  const bool installed = InstallBackend::Install(installPath, GetWorkingFolder(), nullptr, neverCancelled);
   m_exitCode = installed ? 0 : 1;
 }
 

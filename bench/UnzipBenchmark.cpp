@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: korvane_unzip_bench PACKAGE TARGET_FOLDER\n");
     return 2;
   }
-  CancelFlag cancel{false};
+  CancelFlag cancel;
   const auto start = std::chrono::steady_clock::now();
   try {
     InstallBackend::Unzip(Platform::Utf8ToUtf16(argv[1]), Platform::Utf8ToUtf16(argv[2]), nullptr, cancel);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "Platform/SystemServices.h"
+
 namespace {
 
 const wchar_t kDiskDriveQuery[] = L"SELECT * FROM Win32_DiskDrive";
@@ -63,3 +65,7 @@ std::wstring DescribeDrive(Platform::IDriveInfoSource& system, wchar_t driveLett
   const std::vector<std::wstring> descriptions = wmi->QueryWmiStrings(query, L"Description");
   return descriptions.empty() ? std::wstring() : descriptions.front();
 }
+
+UsbDriveMap GetUsbDrives() { return GetUsbDrives(Platform::TheSystem().drives); }
+
+std::wstring DescribeDrive(wchar_t driveLetter) { return DescribeDrive(Platform::TheSystem().drives, driveLetter); }

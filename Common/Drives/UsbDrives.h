@@ -16,6 +16,6 @@ UsbDriveMap GetUsbDrives(Platform::IDriveInfoSource& system);
 // the logical disk, else empty.
 std::wstring DescribeDrive(Platform::IDriveInfoSource& system, wchar_t driveLetter);
 
-// The same on the real system.
+// The same on the system's drive source (Platform::TheSystem()).
 UsbDriveMap GetUsbDrives();
 std::wstring DescribeDrive(wchar_t driveLetter);

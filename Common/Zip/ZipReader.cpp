@@ -19,8 +19,7 @@ constexpr std::uint32_t kMaxCentralDirectoryBytes = 64u * 1024 * 1024;
 constexpr std::size_t kLocalExtraReadAhead = 96;
 constexpr std::size_t kLocalWindowBytes = 64 * 1024;
 
-std::wstring BaseFolderFromCurrentDirectory() {
-  std::wstring folder = Platform::GetCurrentFolder();
+std::wstring WithTrailingSeparator(std::wstring folder) {
   if (folder.empty() || (folder.back() != L'\\' && folder.back() != L'/')) folder.push_back(L'\\');
   return folder;
 }
@@ -61,13 +60,14 @@ bool EndsWithSeparator(const std::wstring& name) {
 
 }  // namespace
 
-std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path) {
-  std::unique_ptr<Platform::ReadableFile> file = Platform::OpenForReading(path);
+std::unique_ptr<ZipReader> ZipReader::Open(Platform::IFileSystem& files, const std::wstring& path,
+                                           const std::wstring& baseFolder) {
+  std::unique_ptr<Platform::ReadableFile> file = files.OpenForReading(path);
   if (!file) return nullptr;
   ZipRecords::EndRecord end;
   if (!ZipRecords::FindEndRecord(*file, end) || !IsConsistent(end) || HasZip64Locator(*file, end)) return nullptr;
   try {
-    std::unique_ptr<ZipReader> reader(new ZipReader(std::move(file), end));
+    std::unique_ptr<ZipReader> reader(new ZipReader(files, std::move(file), end, WithTrailingSeparator(baseFolder)));
     if (!reader->Load(end)) return nullptr;
     return reader;
   } catch (const std::bad_alloc&) {
@@ -75,12 +75,14 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::wstring& path) {
   }
 }
 
-ZipReader::ZipReader(std::unique_ptr<Platform::ReadableFile> file, const ZipRecords::EndRecord& end)
-    : m_file(std::move(file)),
+ZipReader::ZipReader(Platform::IFileSystem& files, std::unique_ptr<Platform::ReadableFile> file,
+                     const ZipRecords::EndRecord& end, std::wstring baseFolder)
+    : m_files(files),
+      m_file(std::move(file)),
       m_shift(end.position - end.centralOffset - end.centralSize),
       m_entryCount(end.entriesOnDisk),
-      m_baseFolder(BaseFolderFromCurrentDirectory()),
-      m_utcOffsetTicks(Platform::CurrentUtcOffsetTicks()) {}
+      m_baseFolder(std::move(baseFolder)),
+      m_utcOffsetTicks(files.CurrentUtcOffsetTicks()) {}
 
 bool ZipReader::Load(const ZipRecords::EndRecord& end) {
   if (end.centralSize > kMaxCentralDirectoryBytes) return false;
@@ -258,7 +260,10 @@ std::vector<unsigned char>& ZipReader::OutputBuffer() {
   return m_outputBuffer;
 }
 
-std::unique_ptr<ZipReader> OpenZipFile(const std::wstring& path) { return ZipReader::Open(path); }
+std::unique_ptr<ZipReader> OpenZipFile(Platform::IFileSystem& files, const std::wstring& path,
+                                       const std::wstring& baseFolder) {
+  return ZipReader::Open(files, path, baseFolder);
+}
 
 ZipResult GetZipItem(ZipReader* reader, int index, ZipItem& item) {
   return reader ? reader->GetItem(index, item) : ZipBadArgs;

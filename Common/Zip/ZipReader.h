@@ -22,7 +22,10 @@ class ZipReader {
   // Zip64 end records, or when
   // entries' local records and data overlap one another or the central
   // directory (an archive made to expand far beyond its size).
-  static std::unique_ptr<ZipReader> Open(const std::wstring& path);
+  // Entries are written below baseFolder (a trailing separator is added
+  // when it has none), on the same file system.
+  static std::unique_ptr<ZipReader> Open(Platform::IFileSystem& files, const std::wstring& path,
+                                         const std::wstring& baseFolder);
 
   ZipResult GetItem(int index, ZipItem& item);
   bool OpenEntryStream();
@@ -33,9 +36,10 @@ class ZipReader {
   // The sum of the uncompressed sizes the central records declare: what
   // the extraction will write at the least, as no entry may grow past it.
   std::uint64_t DeclaredSize() const { return m_declaredSize; }
-  // The current directory when the archive was opened, with a trailing
-  // separator; extraction writes below it even if the directory changes.
+  // The folder the extraction writes below, ending with a separator.
   const std::wstring& BaseFolder() const { return m_baseFolder; }
+  // Where the archive is read from and its entries are written.
+  Platform::IFileSystem& Files() const { return m_files; }
   // 16 KiB, made on first use and kept until the reader is closed.
   std::vector<unsigned char>& OutputBuffer();
 
@@ -51,13 +55,15 @@ class ZipReader {
     std::string localExtra;
   };
 
-  ZipReader(std::unique_ptr<Platform::ReadableFile> file, const ZipRecords::EndRecord& end);
+  ZipReader(Platform::IFileSystem& files, std::unique_ptr<Platform::ReadableFile> file,
+            const ZipRecords::EndRecord& end, std::wstring baseFolder);
   bool Load(const ZipRecords::EndRecord& end);
   void ReadLocalHeaders();
   void ReadLocalHeader(Entry& entry, const unsigned char* bytes, std::size_t available);
   bool ComponentsOverlap(const ZipRecords::EndRecord& end) const;
   ZipResult Describe(int index, ZipItem& item) const;
 
+  Platform::IFileSystem& m_files;
   std::unique_ptr<Platform::ReadableFile> m_file;
   std::uint64_t m_shift;
   int m_entryCount;
@@ -77,7 +83,8 @@ class ZipReader {
 // The operations in the shape the extraction uses them.
 
 // Null (the failure is ZipNoFile) when the archive cannot be used.
-std::unique_ptr<ZipReader> OpenZipFile(const std::wstring& path);
+std::unique_ptr<ZipReader> OpenZipFile(Platform::IFileSystem& files, const std::wstring& path,
+                                       const std::wstring& baseFolder);
 // index -1 gives the summary: index = entry count, everything else empty.
 // ZipBadArgs for no reader or an index out of range; ZipCorrupt for an
 // entry whose records are unreadable, disagree, use another method than

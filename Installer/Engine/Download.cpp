@@ -1,11 +1,14 @@
 #include "Installer/Engine/Download.h"
 
+#include "BuildConfig.h"
+
 #include <filesystem>
 #include <fstream>
 
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/RequestTransfer.h"
 #include "Installer/Log/Log.h"
+#include "Platform/SystemServices.h"
 #include "Platform/Text/TextConversion.h"
 
 namespace InstallBackend {
@@ -43,7 +46,7 @@ std::wstring DiscoveryUrl(const DownloadEndpoint& endpoint) {
 class DownloadCall {
  public:
   DownloadCall(Platform::IHttpClient& http, const DownloadEndpoint& endpoint,
-               IInstallListener* listener, const CancelFlag* cancel, bool proxyOnly)
+               IInstallListener* listener, const CancelFlag& cancel, bool proxyOnly)
       : m_http(http), m_endpoint(endpoint), m_listener(listener), m_cancel(cancel),
         m_proxyOnly(proxyOnly) {}
 
@@ -61,7 +64,6 @@ class DownloadCall {
   bool PrepareRequest(HttpHandleOwner& session, HttpHandleOwner& connection,
                       HttpHandleOwner& request);
   Attempt Perform(HttpHandleOwner& request);
-  bool IsCancelled() const { return m_cancel && m_cancel->load(); }
   bool KeepsCycling() const {
     return m_totalSize == -1 || m_rangeOffset < static_cast<std::uint32_t>(m_totalSize);
   }
@@ -69,7 +71,7 @@ class DownloadCall {
   Platform::IHttpClient& m_http;
   const DownloadEndpoint& m_endpoint;
   IInstallListener* m_listener;
-  const CancelFlag* m_cancel;
+  const CancelFlag& m_cancel;
   bool m_proxyOnly;
 
   std::ofstream m_archive;
@@ -155,12 +157,12 @@ bool DownloadCall::RunCycle() {
                              : "InstallBackend::Download direct http request failed, checking for proxy...");
     last = ProxyAttempt(session, connection, request);
   }
-  if (last != Attempt::NoResult && IsCancelled()) {
+  if (last != Attempt::NoResult && m_cancel.IsSet()) {
     LOG_INFO << "InstallBackend::Download Canceled";
     return false;
   }
   if (last == Attempt::Done) return true;
-  if (!IsCancelled()) throw InstallException(L"InstallBackend::Download Sending WinHttpRequest failed");
+  if (!m_cancel.IsSet()) throw InstallException(L"InstallBackend::Download Sending WinHttpRequest failed");
   LOG_INFO << "InstallBackend::Download Canceled";
   return false;
 }
@@ -240,12 +242,20 @@ Attempt DownloadCall::Perform(HttpHandleOwner& request) {
 
 }  // namespace
 
-std::wstring Download(Platform::IHttpClient& http, const DownloadEndpoint& endpoint,
-                      const std::wstring& workFolder, IInstallListener* listener,
-                      const CancelFlag* cancel, bool proxyOnly) {
+DownloadEndpoint CompiledInServer() {
+  return {KORVANE_DOWNLOAD_HOST_W, static_cast<std::uint16_t>(KORVANE_DOWNLOAD_PORT_NUMBER)};
+}
+
+std::wstring PackageDownload::Download(const std::wstring& workFolder, IInstallListener* listener,
+                                       const CancelFlag& cancel, bool proxyOnly) {
   const std::wstring archivePath = workFolder + ArchiveFileName;
-  DownloadCall(http, endpoint, listener, cancel, proxyOnly).Run(archivePath);
+  DownloadCall(m_http, m_server, listener, cancel, proxyOnly).Run(archivePath);
   return archivePath;
+}
+
+std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
+                      bool proxyOnly) {
+  return PackageDownload(Platform::TheSystem().http, CompiledInServer()).Download(workFolder, listener, cancel, proxyOnly);
 }
 
 }  // namespace InstallBackend

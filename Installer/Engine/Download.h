@@ -17,24 +17,46 @@ struct DownloadEndpoint {
   std::uint16_t port;
 };
 
+// The server compiled into this build.
+DownloadEndpoint CompiledInServer();
+
 // Fetches the package into workFolder + "Korvane.zip" (workFolder ends with a
 // backslash): a size probe, then one Range request of up to 4 MiB per cycle,
 // each cycle with a session, connection and request of its own. Every request
 // is tried with the user's proxy settings and, when that attempt cannot be
 // set up, through a proxy found by discovery; proxyOnly (the install's
 // retries) skips the first attempt. Sends Downloading and then progress to
-// listener (which may be null); stops at the next check once *cancel is set.
+// listener (which may be null); stops at the next check once cancel is set.
 //
 // Returns the archive path when the last chunk has arrived and also after a
 // cancel (the archive is then incomplete). Raises InstallException with the
 // failure's text otherwise; the archive file is left on disk in every case
 // and the caller deletes it.
-std::wstring Download(const std::wstring& workFolder, IInstallListener* listener,
-                      const CancelFlag* cancel, bool proxyOnly);
+class IPackageDownload {
+ public:
+  virtual std::wstring Download(const std::wstring& workFolder, IInstallListener* listener,
+                                const CancelFlag& cancel, bool proxyOnly) = 0;
 
-// The same with the HTTP operations and the server given by the caller.
-std::wstring Download(Platform::IHttpClient& http, const DownloadEndpoint& endpoint,
-                      const std::wstring& workFolder, IInstallListener* listener,
-                      const CancelFlag* cancel, bool proxyOnly);
+ protected:
+  ~IPackageDownload() = default;
+};
+
+// The download over an HTTP client from one server.
+class PackageDownload final : public IPackageDownload {
+ public:
+  PackageDownload(Platform::IHttpClient& http, DownloadEndpoint server)
+      : m_http(http), m_server(std::move(server)) {}
+  std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
+                        bool proxyOnly) override;
+
+ private:
+  Platform::IHttpClient& m_http;
+  DownloadEndpoint m_server;
+};
+
+// The download from the compiled-in server over the system's HTTP client
+// (Platform::TheSystem()).
+std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
+                      bool proxyOnly);
 
 }  // namespace InstallBackend

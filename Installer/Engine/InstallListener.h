@@ -32,5 +32,18 @@ class IInstallListener {
   ~IInstallListener() = default;
 };
 
-// Written only by the engine's caller, read by the engine at its checks.
-using CancelFlag = std::atomic<bool>;
+// The user's cancel: made and set by whoever runs the engine (from any
+// thread), read by the engine at its checks. It only ever goes from clear to
+// set, and travels by reference from where it is made to where it is read.
+class CancelFlag {
+ public:
+  CancelFlag() = default;
+  CancelFlag(const CancelFlag&) = delete;
+  CancelFlag& operator=(const CancelFlag&) = delete;
+
+  void Set() { m_set.store(true); }
+  bool IsSet() const { return m_set.load(); }
+
+ private:
+  std::atomic<bool> m_set{false};
+};

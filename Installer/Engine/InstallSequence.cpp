@@ -1,9 +1,11 @@
 #include "Installer/Engine/InstallSequence.h"
 
-#include "Installer/Engine/Download.h"
+#include "Common/Drives/UsbDrives.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/InstalledApplication.h"
+#include "Installer/Engine/MakeFolders.h"
 #include "Installer/Log/Log.h"
+#include "Platform/SystemServices.h"
 
 namespace InstallBackend {
 namespace {
@@ -16,8 +18,8 @@ const char kLogPrefix[] = "InstallBackend::Install ";
 // One run of the sequence: its folders, its reporting and its clean-up.
 class InstallRun {
  public:
-  InstallRun(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
-             const CancelFlag* cancel, const InstallSteps& steps, Platform::IInstallStorage& storage);
+  InstallRun(const InstallParts& parts, const std::wstring& drive, const std::wstring& workRoot,
+             IInstallListener* listener, const CancelFlag& cancel);
   bool Run();
 
  private:
@@ -26,7 +28,7 @@ class InstallRun {
   // Runs one download or extraction step; false after logging what it raised.
   bool Attempt(const std::function<void()>& step, const char* genericName);
   bool InstalledApplicationIsGenuine();
-  bool Cancelled() const { return m_cancel && m_cancel->load(); }
+  bool Cancelled() const { return m_cancel.IsSet(); }
   bool Fail();
   bool Succeed();
   void Status(int status) {
@@ -35,14 +37,16 @@ class InstallRun {
   void StoreError(InstallError code) {
     if (m_listener) m_listener->SetErrorCode(static_cast<int>(code));
   }
-  void Download(bool proxyOnly) { m_zipPath = m_steps.download(m_workFolder, m_listener, m_cancel, proxyOnly); }
-  void Unzip() { m_steps.unzip(m_zipPath, m_drive, m_listener, m_cancel); }
+  void Download(bool proxyOnly) {
+    m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly);
+  }
+  void Unzip() { m_parts.extraction.Unzip(m_zipPath, m_drive, m_listener, m_cancel); }
 
+  const InstallParts& m_parts;
+  Platform::IFileSystem& m_files;
   const std::wstring& m_drive;
   IInstallListener* m_listener;
-  const CancelFlag* m_cancel;
-  const InstallSteps& m_steps;
-  Platform::IInstallStorage& m_storage;
+  const CancelFlag& m_cancel;
   std::wstring m_root;
   std::wstring m_workFolder;
   std::wstring m_zipPath;
@@ -62,9 +66,9 @@ std::wstring CollapseDoubleSeparators(const std::wstring& path) {
   return out;
 }
 
-InstallRun::InstallRun(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
-                       const CancelFlag* cancel, const InstallSteps& steps, Platform::IInstallStorage& storage)
-    : m_drive(drive), m_listener(listener), m_cancel(cancel), m_steps(steps), m_storage(storage) {
+InstallRun::InstallRun(const InstallParts& parts, const std::wstring& drive, const std::wstring& workRoot,
+                       IInstallListener* listener, const CancelFlag& cancel)
+    : m_parts(parts), m_files(parts.files), m_drive(drive), m_listener(listener), m_cancel(cancel) {
   const size_t colon = drive.find(L':');
   m_root = (colon == std::wstring::npos ? std::wstring() : drive.substr(0, colon + 1)) + L"\\";
   m_workFolder = DownloadFolderFor(workRoot, m_root[0]);
@@ -72,7 +76,7 @@ InstallRun::InstallRun(const std::wstring& drive, const std::wstring& workRoot, 
 
 bool InstallRun::Run() {
   StoreError(InstallError::None);
-  if (!m_storage.FolderExists(m_workFolder)) m_storage.CreateFolder(m_workFolder);
+  if (!m_files.PathExists(m_workFolder)) m_files.MakeFolder(m_workFolder);
   if (!DriveIsConnected()) {
     StoreError(InstallError::DriveNotConnected);
     return Fail();
@@ -83,7 +87,7 @@ bool InstallRun::Run() {
     StoreError(readable ? InstallError::NotEnoughSpace : InstallError::DriveNotConnected);
     return Fail();
   }
-  m_storage.CreateFolderPath(m_drive);
+  FolderMaker(m_files, std::wstring()).Make(m_drive);
 
   const bool firstFailed = !Attempt([this] { Download(false); }, "Download Generic exception");
   if (Cancelled()) return Fail();
@@ -103,9 +107,9 @@ bool InstallRun::Run() {
 
 bool InstallRun::DriveIsConnected() {
   try {
-    return m_steps.getUsbDrives().count(m_root[0]) != 0;
+    return GetUsbDrives(m_parts.drives).count(m_root[0]) != 0;
   } catch (...) {
-    LOG_ERROR << kLogPrefix << "CheckDriveConnected Generic exception Last error: " << m_storage.LastErrorCode();
+    LOG_ERROR << kLogPrefix << "CheckDriveConnected Generic exception Last error: " << m_files.LastErrorCode();
     return true;
   }
 }
@@ -113,10 +117,10 @@ bool InstallRun::DriveIsConnected() {
 bool InstallRun::DriveHasRoom(bool& readable) {
   try {
     std::uint64_t freeBytes = 0;
-    readable = m_storage.GetFreeBytes(m_root, freeBytes);
+    readable = m_files.GetFreeBytes(m_root, freeBytes);
     return readable && freeBytes >= kRequiredFreeBytes;
   } catch (...) {
-    LOG_ERROR << kLogPrefix << "CheckDriveFreeSpace Generic exception Last error: " << m_storage.LastErrorCode();
+    LOG_ERROR << kLogPrefix << "CheckDriveFreeSpace Generic exception Last error: " << m_files.LastErrorCode();
     readable = true;
     return true;
   }
@@ -128,16 +132,16 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
     return true;
   } catch (const InstallException& error) {
     m_retryPointless = error.RetryIsPointless();
-    LOG_ERROR << kLogPrefix << "exception " << LogText(error.Message()) << " Last error: " << m_storage.LastErrorCode();
+    LOG_ERROR << kLogPrefix << "exception " << LogText(error.Message()) << " Last error: " << m_files.LastErrorCode();
   } catch (...) {
-    LOG_ERROR << kLogPrefix << genericName << " Last error: " << m_storage.LastErrorCode();
+    LOG_ERROR << kLogPrefix << genericName << " Last error: " << m_files.LastErrorCode();
   }
   return false;
 }
 
 bool InstallRun::Fail() {
   Status(Failed);
-  m_storage.RemoveFile(m_workFolder + ArchiveFileName);
+  m_files.RemoveFile(m_workFolder + ArchiveFileName);
   return false;
 }
 
@@ -147,14 +151,14 @@ bool InstallRun::Fail() {
 bool InstallRun::InstalledApplicationIsGenuine() {
   const std::wstring path = InstalledExecutableIn(m_drive);
   try {
-    const Platform::SignatureCheck check = m_steps.checkSignature(path);
+    const Platform::SignatureCheck check = m_parts.signatures.CheckMakerSignature(path);
     if (check.IsGenuine()) {
       LOG_INFO << kLogPrefix << LogText(path) << " is signed by " << LogText(check.signer);
       return true;
     }
     LOG_ERROR << kLogPrefix << LogText(path) << " is not genuine: " << DescribeRefusal(check);
   } catch (...) {
-    LOG_ERROR << kLogPrefix << "CheckSignature Generic exception Last error: " << m_storage.LastErrorCode();
+    LOG_ERROR << kLogPrefix << "CheckSignature Generic exception Last error: " << m_files.LastErrorCode();
   }
   return false;
 }
@@ -165,7 +169,7 @@ bool InstallRun::Succeed() {
   if (Cancelled()) return Fail();
   if (!InstalledApplicationIsGenuine()) return Fail();
   Status(Completed);
-  m_storage.RemoveFile(m_workFolder + ArchiveFileName);
+  m_files.RemoveFile(m_workFolder + ArchiveFileName);
   return true;
 }
 
@@ -175,14 +179,23 @@ std::wstring DownloadFolderFor(const std::wstring& workRoot, wchar_t driveLetter
   return CollapseDoubleSeparators(workRoot + L"\\" + kDownloadFolderPrefix + driveLetter + L"\\");
 }
 
-bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
-             const CancelFlag* cancel, const InstallSteps& steps, Platform::IInstallStorage& storage) {
+bool Install(const InstallParts& parts, const std::wstring& drive, const std::wstring& workRoot,
+             IInstallListener* listener, const CancelFlag& cancel) {
   try {
-    return InstallRun(drive, workRoot, listener, cancel, steps, storage).Run();
+    return InstallRun(parts, drive, workRoot, listener, cancel).Run();
   } catch (...) {
     // Only the listener or the clean-up can still throw here; nothing escapes.
     return false;
   }
+}
+
+bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
+             const CancelFlag& cancel) {
+  const Platform::SystemServices& system = Platform::TheSystem();
+  PackageDownload download(system.http, CompiledInServer());
+  PackageExtraction extraction(system.files);
+  return Install({system.files, system.drives, system.signatures, download, extraction}, drive, workRoot, listener,
+                 cancel);
 }
 
 }  // namespace InstallBackend

@@ -1,30 +1,22 @@
 #pragma once
-#include <functional>
 #include <string>
 
-#include "Common/Drives/UsbDrives.h"
+#include "Installer/Engine/Download.h"
 #include "Installer/Engine/InstallListener.h"
+#include "Installer/Engine/Unzip.h"
+#include "Platform/Files/FileSystem.h"
 #include "Platform/Signature/SignatureCheck.h"
-#include "Platform/Storage/InstallStorage.h"
+#include "Platform/Wmi/WmiQuery.h"
 
 namespace InstallBackend {
 
-// The packages' steps the sequence drives; the real ones are bound in
-// Install's overload without this parameter.
-struct InstallSteps {
-  std::function<UsbDriveMap()> getUsbDrives;
-  // Returns the archive's path; raises InstallException on failure and
-  // returns normally when it stops for a cancel.
-  std::function<std::wstring(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag* cancel,
-                             bool proxyOnly)>
-      download;
-  // Raises InstallException when the archive or an entry cannot be read or
-  // written; stops after the current entry when cancel is set.
-  std::function<void(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
-                     const CancelFlag* cancel)>
-      unzip;
-  // Checks that the file at the path is signed by the maker.
-  std::function<Platform::SignatureCheck(const std::wstring& path)> checkSignature;
+// What one install is made of; every part outlives the install.
+struct InstallParts {
+  Platform::IFileSystem& files;
+  Platform::IDriveInfoSource& drives;
+  Platform::IMakerSignatureCheck& signatures;
+  IPackageDownload& download;
+  IPackageExtraction& extraction;
 };
 
 // Free space the target needs, whatever the package's size.
@@ -36,12 +28,13 @@ constexpr unsigned long long kRequiredFreeBytes = 150ull * 1024 * 1024;
 // and left a Korvane.exe signed by the maker in the target.
 // Never throws; every false result is preceded by Failed on the listener,
 // which may be null. The downloaded archive is deleted at every end.
-bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
-             const CancelFlag* cancel, const InstallSteps& steps, Platform::IInstallStorage& storage);
+bool Install(const InstallParts& parts, const std::wstring& drive, const std::wstring& workRoot,
+             IInstallListener* listener, const CancelFlag& cancel);
 
-// The same with the real drive discovery, download, extraction and disk.
+// The same on the system's services (Platform::TheSystem()), downloading
+// from the compiled-in server.
 bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
-             const CancelFlag* cancel);
+             const CancelFlag& cancel);
 
 // The per-drive download folder below the working root, with doubled
 // separators collapsed: "<root>KV_Install_E\". The leading pair of a

@@ -1,15 +1,15 @@
 #include "Installer/Engine/MakeFolders.h"
 
 #include "Common/Zip/ZipEntryName.h"
-#include "Platform/Files/FileSystem.h"
+#include "Platform/SystemServices.h"
 
 namespace InstallBackend {
 
-FolderMaker::FolderMaker(std::wstring root) : m_root(std::move(root)) {}
+FolderMaker::FolderMaker(Platform::IFileSystem& files, std::wstring root) : m_files(files), m_root(std::move(root)) {}
 
 void FolderMaker::Make(const std::wstring& path) {
   if (!m_rootChecked) {
-    if (!m_root.empty() && !Platform::PathExists(m_root)) Platform::MakeFolder(m_root);
+    if (!m_root.empty() && !m_files.PathExists(m_root)) m_files.MakeFolder(m_root);
     m_rootChecked = true;
   }
   if (path.empty()) return;
@@ -24,9 +24,11 @@ void FolderMaker::MakeOne(const std::wstring& given) {
   if (separator != std::wstring::npos && separator != 0) MakeOne(path.substr(0, separator));
   // Creating an existing folder fails harmlessly: one call instead of a
   // test and a creation.
-  Platform::MakeFolder(m_root + path);
+  m_files.MakeFolder(m_root + path);
 }
 
-void MakeFolders(const std::wstring& root, const std::wstring& path) { FolderMaker(root).Make(path); }
+void MakeFolders(const std::wstring& root, const std::wstring& path) {
+  FolderMaker(Platform::TheSystem().files, root).Make(path);
+}
 
 }  // namespace InstallBackend

@@ -2,6 +2,8 @@
 #include <string>
 #include <unordered_set>
 
+#include "Platform/Files/FileSystem.h"
+
 namespace InstallBackend {
 
 // The folders one extraction has made or found below its root. A folder is
@@ -9,7 +11,7 @@ namespace InstallBackend {
 // to the file system.
 class FolderMaker {
  public:
-  explicit FolderMaker(std::wstring root);
+  FolderMaker(Platform::IFileSystem& files, std::wstring root);
 
   // Creates root (its last component only) when missing, then every folder
   // of path below it, outermost first. Failures are not reported: a folder
@@ -19,6 +21,7 @@ class FolderMaker {
  private:
   void MakeOne(const std::wstring& path);
 
+  Platform::IFileSystem& m_files;
   std::wstring m_root;
   bool m_rootChecked = false;
   // Paths as given, with their separators unified and case folded the
@@ -26,8 +29,9 @@ class FolderMaker {
   std::unordered_set<std::wstring> m_known;
 };
 
-// The same for one path with nothing remembered.
-// An empty root means none: path is then taken as it stands.
+// The same for one path with nothing remembered, on the system's file
+// system (Platform::TheSystem()). An empty root means none: path is then
+// taken as it stands.
 void MakeFolders(const std::wstring& root, const std::wstring& path);
 
 }  // namespace InstallBackend

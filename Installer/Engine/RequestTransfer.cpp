@@ -11,8 +11,6 @@
 namespace InstallBackend {
 namespace {
 
-bool IsCancelled(const CancelFlag* cancel) { return cancel && cancel->load(); }
-
 [[noreturn]] void Raise(const wchar_t* message) { throw InstallException(message); }
 
 void AddRangeHeader(Platform::IHttpClient& http, Platform::HttpHandle request,
@@ -70,7 +68,7 @@ void RaiseWriteFailure() {
 // write them at the range's place. Nothing past the package is written.
 class BodyCopy {
  public:
-  BodyCopy(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
+  BodyCopy(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
            std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
            std::int32_t totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset)
       : m_listener(listener), m_progressReports(progressReports), m_cancel(cancel), m_file(file),
@@ -88,7 +86,7 @@ class BodyCopy {
 
   IInstallListener* m_listener;
   int& m_progressReports;
-  const CancelFlag* m_cancel;
+  const CancelFlag& m_cancel;
   std::ostream& m_file;
   Platform::IHttpClient& m_http;
   Platform::HttpHandle m_request;
@@ -106,7 +104,7 @@ class BodyCopy {
 bool BodyCopy::Run(std::uint32_t rangeLength) {
   m_limit = rangeLength;
   for (;;) {
-    if (IsCancelled(m_cancel)) {
+    if (m_cancel.IsSet()) {
       LOG_INFO << "InstallBackend::PerformRequest Cancelled.";
       return false;
     }
@@ -180,7 +178,7 @@ void BodyCopy::Finish() {
 
 }  // namespace
 
-int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
+int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
                    std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
                    std::int32_t& totalSize, std::uint32_t& bytesReceived,
                    std::uint32_t& rangeOffset) {

@@ -20,12 +20,12 @@ constexpr std::uint32_t ChunkSize = 4194304;
 // first range's body is then taken whole and ends the download. The
 // counters belong to the whole download call.
 //
-// Returns 1 when the request is done and 0 when it stopped because *cancel
+// Returns 1 when the request is done and 0 when it stopped because cancel
 // was set. Raises InstallException on every failure, among them a
 // Content-Length that does not fit totalSize, a body that ends before its
 // range (a dropped connection), a later range answered from the package's
 // first byte, and a write to file that fails.
-int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag* cancel,
+int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
                    std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
                    std::int32_t& totalSize, std::uint32_t& bytesReceived,
                    std::uint32_t& rangeOffset);

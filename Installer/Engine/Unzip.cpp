@@ -9,7 +9,7 @@
 #include "Common/Zip/ZipReader.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/UnzipItem.h"
-#include "Platform/Files/FileSystem.h"
+#include "Platform/SystemServices.h"
 
 namespace InstallBackend {
 namespace {
@@ -42,7 +42,7 @@ std::uint64_t BytesNeeded(const ZipReader& reader, const std::vector<ZipItem>& i
     if (item.attributes & Platform::kAttributeDirectory) continue;
     const std::wstring path = ResolveEntryPath(reader.BaseFolder(), item.name);
     std::uint64_t existing = 0;
-    if (path.empty() || !Platform::GetFileSize(path, existing)) continue;
+    if (path.empty() || !reader.Files().GetFileSize(path, existing)) continue;
     needed -= std::min<std::uint64_t>(needed, std::min<std::uint64_t>(existing, item.uncompressedSize));
   }
   return needed;
@@ -62,7 +62,7 @@ void CheckBeforeWriting(ZipReader& reader, int count) {
   }
   CheckDistinctNames(items);
   std::uint64_t freeBytes = 0;
-  if (!Platform::GetFreeBytes(reader.BaseFolder(), freeBytes)) return;
+  if (!reader.Files().GetFreeBytes(reader.BaseFolder(), freeBytes)) return;
   const std::uint64_t needed = BytesNeeded(reader, items, freeBytes);
   if (needed > freeBytes) {
     throw InstallException(kNoRoom + std::to_wstring(needed) + L" bytes needed, " + std::to_wstring(freeBytes) +
@@ -76,18 +76,19 @@ void CheckBeforeWriting(ZipReader& reader, int count) {
 void HideExtractedEntry(const ZipReader& reader, const std::wstring& name) {
   const std::wstring path = ResolveEntryPath(reader.BaseFolder(), name);
   std::uint32_t attributes = 0;
-  if (path.empty() || !Platform::GetPathAttributes(path, attributes)) return;
-  Platform::SetPathAttributes(path, attributes | Platform::kAttributeHidden);
+  if (path.empty() || !reader.Files().GetPathAttributes(path, attributes)) return;
+  reader.Files().SetPathAttributes(path, attributes | Platform::kAttributeHidden);
 }
 
 }  // namespace
 
-void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
-           const CancelFlag& cancel) {
-  // The reader writes below the current directory: with the wrong one the
-  // package would land somewhere else on the machine.
-  if (!Platform::SetCurrentFolder(drive)) throw InstallException(kOpenFailed);
-  std::unique_ptr<ZipReader> reader = OpenZipFile(zipPath);
+void PackageExtraction::Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
+                              const CancelFlag& cancel) {
+  // Whatever is extracted may rely on the target being the current
+  // directory, as it always has been; the entries' places come from the
+  // base folder the reader is given, never from the directory.
+  if (!m_files.SetCurrentFolder(drive)) throw InstallException(kOpenFailed);
+  std::unique_ptr<ZipReader> reader = OpenZipFile(m_files, zipPath, drive);
   if (!reader) throw InstallException(kOpenFailed);
 
   ZipItem summary;
@@ -96,9 +97,9 @@ void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListe
   CheckBeforeWriting(*reader, count);
   if (listener) listener->OnStatus(Extracting);
 
-  FolderMaker folders(reader->BaseFolder());
+  FolderMaker folders(m_files, reader->BaseFolder());
   for (int i = 0; i < count; ++i) {
-    if (cancel) break;
+    if (cancel.IsSet()) break;
     ZipItem item;
     if (GetZipItem(reader.get(), i, item) != ZipOk) throw InstallException(kGetItemFailed);
     const ZipResult code = UnzipItem(reader.get(), i, item.name, folders);
@@ -107,6 +108,11 @@ void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListe
     if (listener) listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
   }
   CloseZipFile(std::move(reader));
+}
+
+void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
+           const CancelFlag& cancel) {
+  PackageExtraction(Platform::TheSystem().files).Unzip(zipPath, drive, listener, cancel);
 }
 
 }  // namespace InstallBackend

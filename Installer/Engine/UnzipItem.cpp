@@ -36,7 +36,7 @@ std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring
 
 ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name) {
   if (!reader) return ZipBadArgs;
-  FolderMaker folders(reader->BaseFolder());
+  FolderMaker folders(reader->Files(), reader->BaseFolder());
   return UnzipItem(reader, index, name, folders);
 }
 
@@ -55,7 +55,7 @@ ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, Fold
   }
   const std::size_t separator = name.find_last_of(L"/\\");
   folders.Make(separator == std::wstring::npos ? std::wstring() : name.substr(0, separator + 1));
-  std::unique_ptr<Platform::WritableFile> file = Platform::CreateForWriting(path, item.attributes);
+  std::unique_ptr<Platform::WritableFile> file = reader->Files().CreateForWriting(path, item.attributes);
   if (!file) return ZipNoFile;
   OpenEntryStream(reader);
   const ZipResult result = CopyEntryData(reader, *file, item);

@@ -57,7 +57,7 @@ InstallDialog::InstallDialog(wchar_t driveLetter, const std::wstring& workRoot)
     : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_PROGRESS_SCREEN), m_driveLetter(driveLetter), m_workRoot(workRoot) {}
 
 InstallDialog::~InstallDialog() {
-  m_cancel = true;
+  m_cancel.Set();
   JoinWorker();
 }
 
@@ -122,7 +122,7 @@ void InstallDialog::WorkerMain() {
   // The drive check asks WMI, which needs the thread in COM's apartment.
   Platform::ComApartment apartment;
   const std::wstring drive = std::wstring(1, m_driveLetter) + L":";
-  InstallBackend::Install(drive, m_workRoot, this, &m_cancel);
+  InstallBackend::Install(drive, m_workRoot, this, m_cancel);
 }
 
 void InstallDialog::JoinWorker() {
@@ -130,7 +130,7 @@ void InstallDialog::JoinWorker() {
 }
 
 void InstallDialog::OnOK() {
-  m_cancel = true;
+  m_cancel.Set();
   // The engine stops at its next check point and never waits for this
   // thread, so the join ends.
   JoinWorker();

@@ -85,6 +85,6 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   NCommon::AnimatedBitmapButton m_runButton;
   Platform::ProgressBar m_progress;
   std::thread m_worker;
-  CancelFlag m_cancel{false};
+  CancelFlag m_cancel;
   bool m_done = false;
 };

@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-// The file operations of the zip reader and the extraction. Windows uses the
-// real Win32 calls; the POSIX build exists so that the same logic runs
-// natively under the sanitizers, the fuzzer and the benchmark (there both
-// separators are accepted and attribute bits map to the permission bits).
+// Windows uses the real Win32 calls; the POSIX file system exists so that
+// the same logic runs natively under the sanitizers, the fuzzer and the
+// benchmark (there both separators are accepted and attribute bits map to
+// the permission bits).
 namespace Platform {
 
 // File attribute bits as the extraction hands them on.
@@ -38,32 +38,45 @@ class WritableFile {
   virtual bool SetTimes(std::uint64_t creation, std::uint64_t access, std::uint64_t modification) = 0;
 };
 
-// Null when the file does not exist or cannot be opened.
-std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path);
+// The file, folder and volume operations of the install: the install
+// sequence, the zip reader and the extraction reach the disk only through
+// this. The program's one real file system is made with the other system
+// services (Platform/SystemServices.h); tests hand in fakes to inject faults
+// the disk cannot produce on demand.
+class IFileSystem {
+ public:
+  virtual ~IFileSystem() = default;
 
-// Replaces an existing file of that name; null when it cannot be created
-// (a read-only or locked file is in the way, the folder is missing...).
-std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes);
+  // Null when the file does not exist or cannot be opened.
+  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path) = 0;
+  // Replaces an existing file of that name; null when it cannot be created
+  // (a read-only or locked file is in the way, the folder is missing...).
+  virtual std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) = 0;
 
-// The same operation Platform/Win32/Shell.h offers; on Windows it is
-// defined there, once.
-bool PathExists(const std::wstring& path);
-bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes);
-bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes);
-// The size of an existing file; false when there is none or it cannot be read.
-bool GetFileSize(const std::wstring& path, std::uint64_t& size);
-// Bytes the calling user may still write to the volume holding path (an
-// existing folder); false when the volume cannot be asked.
-bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes);
-// Creates one folder; its parent must exist.
-bool MakeFolder(const std::wstring& path);
+  // True when the path's attributes can be read: a file or a folder is there.
+  virtual bool PathExists(const std::wstring& path) = 0;
+  virtual bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) = 0;
+  virtual bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
+  // The size of an existing file; false when there is none or it cannot be read.
+  virtual bool GetFileSize(const std::wstring& path, std::uint64_t& size) = 0;
+  // Bytes the calling user may still write to the volume holding path (a
+  // root such as "E:\" or an existing folder); false when the volume cannot
+  // be asked.
+  virtual bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) = 0;
+  // Creates one folder; its parent must exist. Folder paths with their
+  // parents are made by the install engine's MakeFolders, on top of this.
+  virtual bool MakeFolder(const std::wstring& path) = 0;
+  virtual bool RemoveFile(const std::wstring& path) = 0;
 
-// The process's current directory, empty when it cannot be learned.
-std::wstring GetCurrentFolder();
-bool SetCurrentFolder(const std::wstring& path);
+  // The process's current directory is process-wide state: only the
+  // extraction sets it, and nothing reads it back.
+  virtual bool SetCurrentFolder(const std::wstring& path) = 0;
 
-// Local time minus UTC now, in 100-nanosecond ticks: the offset in force at
-// this moment, not the one of any other date.
-std::int64_t CurrentUtcOffsetTicks();
+  // Local time minus UTC now, in 100-nanosecond ticks: the offset in force
+  // at this moment, not the one of any other date.
+  virtual std::int64_t CurrentUtcOffsetTicks() = 0;
+  // The calling thread's last system error code, for the log.
+  virtual std::uint32_t LastErrorCode() = 0;
+};
 
 }  // namespace Platform

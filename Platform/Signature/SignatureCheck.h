@@ -45,10 +45,15 @@ std::uint32_t ChainFaultResult(std::uint32_t chainErrorStatus);
 // "0x800B0100": a result code as the log shows it.
 std::string ResultCodeText(std::uint32_t result);
 
-// Is the file at path signed by the maker's signer compiled into this build
-// (KORVANE_SIGNER_NAME)? Checks the Authenticode signature with the
-// system's trust policy, no UI, revocation from the local cache only, then
-// the signer's name. Never throws for a failed check; the result says why.
-SignatureCheck CheckMakerSignature(const std::wstring& path);
+// Tells whether a file is the maker's. The real one (Platform/Win32) checks
+// Authenticode; tests hand in fakes.
+class IMakerSignatureCheck {
+ public:
+  virtual ~IMakerSignatureCheck() = default;
+  // Is the file at path signed by the maker's signer compiled into this
+  // build (KORVANE_SIGNER_NAME)? Never throws for a failed check; the
+  // result says why.
+  virtual SignatureCheck CheckMakerSignature(const std::wstring& path) = 0;
+};
 
 }  // namespace Platform

@@ -118,7 +118,7 @@ SignatureCheck CheckSignatureOfOpenFile(HANDLE file, const std::wstring& path, c
   return check;
 }
 
-SignatureCheck CheckMakerSignature(const std::wstring& path) {
+SignatureCheck AuthenticodeMakerCheck::CheckMakerSignature(const std::wstring& path) {
   UniqueHandle file(OpenFileAgainstChanges(path));
   if (!file.Valid()) {
     SignatureCheck check;

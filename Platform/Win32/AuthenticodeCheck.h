@@ -7,7 +7,15 @@
 
 namespace Platform {
 
-// The check of CheckMakerSignature on a file the caller has opened (with
+// The maker's signature checked with the system's trust policy, no UI,
+// revocation from the local cache only, then the signer's name. Holds
+// nothing: one object serves every thread.
+class AuthenticodeMakerCheck final : public IMakerSignatureCheck {
+ public:
+  SignatureCheck CheckMakerSignature(const std::wstring& path) override;
+};
+
+// The same check on a file the caller has opened (with
 // read access), so that the caller can keep it from being replaced between
 // the check and its use. `path` is the file's name, which the trust
 // provider also wants; the handle is what is read.

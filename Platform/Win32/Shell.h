@@ -5,15 +5,12 @@
 
 namespace Platform {
 
-// True when the path's file attributes can be read.
-bool PathExists(const std::wstring& path);
-
 // Opens a file with the shell's "open" verb, no owner window and no
 // parameters; the outcome is not reported.
 void OpenWithShell(const std::wstring& path);
 
 // Starts an executable as StartProgram does (parameters and directory may be
-// empty), but only when CheckMakerSignature
+// empty), but only when the maker's signature check (AuthenticodeMakerCheck)
 // finds it signed by the maker. The file stays open against writes, renames
 // and deletion from the check until the shell has started it, so what runs
 // is what was checked. Returns the check: nothing was started unless it

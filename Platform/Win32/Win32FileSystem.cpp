@@ -1,4 +1,4 @@
-#include "Platform/Files/FileSystem.h"
+#include "Platform/Win32/Win32FileSystem.h"
 
 #include <windows.h>
 
@@ -89,14 +89,14 @@ class Win32WritableFile : public WritableFile {
 
 }  // namespace
 
-std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path) {
+std::unique_ptr<ReadableFile> Win32FileSystem::OpenForReading(const std::wstring& path) {
   UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.Valid()) return nullptr;
   return std::make_unique<Win32ReadableFile>(std::move(handle));
 }
 
-std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
+std::unique_ptr<WritableFile> Win32FileSystem::CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
   // A fresh install finds nothing in the way: one call. Anything else,
   // whatever the reason, takes the careful way below.
   UniqueHandle fresh(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
@@ -121,18 +121,18 @@ std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::ui
   return std::make_unique<Win32WritableFile>(std::move(handle));
 }
 
-bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
+bool Win32FileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
   const DWORD found = ::GetFileAttributesW(path.c_str());
   if (found == INVALID_FILE_ATTRIBUTES) return false;
   attributes = found;
   return true;
 }
 
-bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
+bool Win32FileSystem::SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
   return ::SetFileAttributesW(path.c_str(), attributes) != FALSE;
 }
 
-bool GetFileSize(const std::wstring& path, std::uint64_t& size) {
+bool Win32FileSystem::GetFileSize(const std::wstring& path, std::uint64_t& size) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
@@ -140,36 +140,35 @@ bool GetFileSize(const std::wstring& path, std::uint64_t& size) {
   return true;
 }
 
-bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
+bool Win32FileSystem::GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
   ULARGE_INTEGER available;
   if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return false;
   freeBytes = available.QuadPart;
   return true;
 }
 
-bool MakeFolder(const std::wstring& path) {
+bool Win32FileSystem::MakeFolder(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
 }
 
-std::wstring GetCurrentFolder() {
-  const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
-  if (needed == 0) return std::wstring();
-  std::vector<wchar_t> buffer(needed);
-  const DWORD length = ::GetCurrentDirectoryW(needed, buffer.data());
-  if (length == 0 || length >= needed) return std::wstring();
-  return std::wstring(buffer.data(), length);
-}
-
-bool SetCurrentFolder(const std::wstring& path) {
+bool Win32FileSystem::SetCurrentFolder(const std::wstring& path) {
   return ::SetCurrentDirectoryW(path.c_str()) != FALSE;
 }
 
-std::int64_t CurrentUtcOffsetTicks() {
+std::int64_t Win32FileSystem::CurrentUtcOffsetTicks() {
   FILETIME utc;
   ::GetSystemTimeAsFileTime(&utc);
   FILETIME local;
   if (!::FileTimeToLocalFileTime(&utc, &local)) return 0;
   return static_cast<std::int64_t>(ToTicks(local) - ToTicks(utc));
 }
+
+bool Win32FileSystem::PathExists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32FileSystem::RemoveFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+
+std::uint32_t Win32FileSystem::LastErrorCode() { return ::GetLastError(); }
 
 }  // namespace Platform

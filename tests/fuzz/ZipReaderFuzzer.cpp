@@ -12,6 +12,7 @@
 
 #include "Common/Zip/ZipEntryName.h"
 #include "Common/Zip/ZipReader.h"
+#include "Platform/Posix/PosixFileSystem.h"
 #include "Platform/Text/TextConversion.h"
 
 namespace {
@@ -67,7 +68,8 @@ void ReadData(ZipReader* reader, const ZipItem& item, std::vector<unsigned char>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (!WriteScratch(data, size)) return 0;
-  std::unique_ptr<ZipReader> reader = OpenZipFile(Platform::Utf8ToUtf16(ScratchPath()));
+  static Platform::PosixFileSystem files;
+  std::unique_ptr<ZipReader> reader = OpenZipFile(files, Platform::Utf8ToUtf16(ScratchPath()), L"unused\\");
   if (!reader) return 0;
   ZipItem summary;
   if (GetZipItem(reader.get(), -1, summary) != ZipOk) std::abort();

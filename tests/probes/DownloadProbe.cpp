@@ -27,7 +27,7 @@ class ProbeListener final : public IInstallListener {
   void OnProgress(float fraction) override {
     ++reports;
     if (fraction > maxFraction) maxFraction = fraction;
-    if (m_cancelAfter > 0 && reports >= m_cancelAfter) m_cancel = true;
+    if (m_cancelAfter > 0 && reports >= m_cancelAfter) m_cancel.Set();
   }
   int GetErrorCode() override { return 0; }
   void SetErrorCode(int) override {}
@@ -57,12 +57,12 @@ int wmain(int argc, wchar_t** argv) {
   }
   ConfigureLogging();
   LOG_INFO << "Download probe started";
-  CancelFlag cancel{false};
+  CancelFlag cancel;
   ProbeListener listener(cancel, cancelAfter);
   int exitCode = 0;
   std::string outcome;
   try {
-    outcome = "returned " + Platform::Utf16ToUtf8(InstallBackend::Download(argv[1], &listener, &cancel, proxyOnly));
+    outcome = "returned " + Platform::Utf16ToUtf8(InstallBackend::Download(argv[1], &listener, cancel, proxyOnly));
   } catch (const InstallBackend::InstallException& e) {
     outcome = "raised " + Platform::Utf16ToUtf8(e.Message());
     exitCode = 3;

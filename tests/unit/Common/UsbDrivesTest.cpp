@@ -2,63 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <optional>
+#include "Support/FakeDriveInfoSource.h"
 
 namespace {
 
-const std::wstring kDiskQuery =
-    L"SELECT * FROM Win32_DiskDrive WHERE InterfaceType = 'USB' OR InterfaceType = 'HDC' OR "
-    L"InterfaceType = 'SCSI'";
-
-std::wstring PartitionQuery(const std::wstring& disk) {
-  return L"ASSOCIATORS OF {Win32_DiskDrive.DeviceID='" + disk + L"'} WHERE AssocClass = Win32_DiskDriveToDiskPartition";
-}
-
-std::wstring LogicalQuery(const std::wstring& partition) {
-  return L"ASSOCIATORS OF {Win32_DiskPartition.DeviceID='" + partition +
-         L"'} WHERE AssocClass = Win32_LogicalDiskToPartition";
-}
-
-using Object = std::map<std::wstring, std::optional<std::wstring>>;  // nullopt: not a string
-
-// A scripted WMI: query text -> result objects. Shapes Wine cannot show.
-struct FakeSystem : Platform::IDriveInfoSource {
-  std::map<std::wstring, std::vector<Object>> results;
-  std::map<std::wstring, std::wstring> labels;
-  std::vector<std::wstring> queries;
-  bool reachable = true;
-  int connections = 0;
-
-  struct Connection : Platform::IWmiConnection {
-    FakeSystem& owner;
-    explicit Connection(FakeSystem& o) : owner(o) {}
-    std::vector<std::wstring> QueryWmiStrings(const std::wstring& query, const std::wstring& property) override {
-      owner.queries.push_back(query);
-      std::vector<std::wstring> values;
-      for (const Object& object : owner.results[query]) {
-        auto it = object.find(property);
-        if (it != object.end() && it->second) values.push_back(*it->second);
-      }
-      return values;
-    }
-  };
-
-  std::unique_ptr<Platform::IWmiConnection> ConnectWmi() override {
-    ++connections;
-    return reachable ? std::make_unique<Connection>(*this) : nullptr;
-  }
-  std::wstring GetVolumeLabel(const std::wstring& root) override { return labels[root]; }
-
-  void AddDisk(std::optional<std::wstring> pnp, const std::wstring& id,
-               std::map<std::wstring, std::vector<std::wstring>> partitions) {
-    results[kDiskQuery].push_back({{L"PNPDeviceID", pnp}, {L"DeviceID", id}});
-    for (const auto& [partition, names] : partitions) {
-      results[PartitionQuery(id)].push_back({{L"DeviceID", partition}});
-      for (const std::wstring& name : names) results[LogicalQuery(partition)].push_back({{L"Name", name}});
-    }
-  }
-};
+using FakeSystem = KorvaneTest::FakeDriveInfoSource;
+using KorvaneTest::LogicalQuery;
+using KorvaneTest::PartitionQuery;
 
 const std::wstring kUsbPnp = L"USBSTOR\\DISK&VEN_X&PROD_Y\\0123456789&0";
 

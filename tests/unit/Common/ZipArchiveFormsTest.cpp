@@ -14,6 +14,7 @@
 namespace {
 
 using KorvaneTest::ArchivePath;
+using KorvaneTest::OpenArchive;
 
 struct Entry {
   std::wstring name;
@@ -22,7 +23,7 @@ struct Entry {
 
 std::vector<Entry> Entries(const std::string& archive) {
   std::vector<Entry> entries;
-  auto reader = OpenZipFile(ArchivePath(archive));
+  auto reader = OpenArchive(archive);
   EXPECT_NE(reader, nullptr) << archive;
   if (!reader) return entries;
   for (int i = 0; i < reader->EntryCount(); ++i) {
@@ -104,13 +105,13 @@ TEST(ZipArchiveForms, Utf8FlagAndValidUtf8AreTakenAsUtf8) {
 TEST(ZipArchiveForms, EntriesSharingDataOrOverlappingTheDirectoryAreRefused) {
   // Ten central records of one local entry: Info-ZIP unzip calls it
   // "overlapped components".
-  EXPECT_EQ(OpenZipFile(ArchivePath("overlap_bomb.zip")), nullptr);
+  EXPECT_EQ(OpenArchive("overlap_bomb.zip"), nullptr);
   // Data that would run into the central directory.
-  EXPECT_EQ(OpenZipFile(ArchivePath("overlap_directory.zip")), nullptr);
+  EXPECT_EQ(OpenArchive("overlap_directory.zip"), nullptr);
 }
 
 TEST(ZipArchiveForms, LocalNameDifferentFromTheCentralNameIsCorrupt) {
-  auto reader = OpenZipFile(ArchivePath("local_name_differs.zip"));
+  auto reader = OpenArchive("local_name_differs.zip");
   ASSERT_NE(reader, nullptr);
   ZipItem item;
   EXPECT_EQ(GetZipItem(reader.get(), 0, item), ZipOk);
@@ -120,9 +121,9 @@ TEST(ZipArchiveForms, LocalNameDifferentFromTheCentralNameIsCorrupt) {
 
 TEST(ZipArchiveForms, Zip64RecordsAreRefused) {
   // Info-ZIP's forced Zip64: end record and locator.
-  EXPECT_EQ(OpenZipFile(ArchivePath("zip64_forced.zip")), nullptr);
+  EXPECT_EQ(OpenArchive("zip64_forced.zip"), nullptr);
   // A Zip64 entry in a classic archive is refused in its turn.
-  auto reader = OpenZipFile(ArchivePath("zip64_entry.zip"));
+  auto reader = OpenArchive("zip64_entry.zip");
   ASSERT_NE(reader, nullptr);
   ZipItem item;
   EXPECT_EQ(GetZipItem(reader.get(), 0, item), ZipOk);
@@ -130,11 +131,11 @@ TEST(ZipArchiveForms, Zip64RecordsAreRefused) {
 }
 
 TEST(ZipArchiveForms, DeclaredSizeIsTheSumOfTheEntriesSizes) {
-  auto reader = OpenZipFile(ArchivePath("four_entries.zip"));
+  auto reader = OpenArchive("four_entries.zip");
   ASSERT_NE(reader, nullptr);
   // part N.txt holds "part N\n" 100 N times.
   EXPECT_EQ(reader->DeclaredSize(), 7u * 100 * (1 + 2 + 3 + 4));
-  auto empty = OpenZipFile(ArchivePath("empty.zip"));
+  auto empty = OpenArchive("empty.zip");
   ASSERT_NE(empty, nullptr);
   EXPECT_EQ(empty->DeclaredSize(), 0u);
 }

@@ -38,8 +38,8 @@ class DownloadTest : public ::testing::Test {
   fs::path Archive() const { return m_folder / "Korvane.zip"; }
 
   std::wstring Run(FakeHttpClient& http, bool proxyOnly = false) {
-    return InstallBackend::Download(http, {L"localhost", 8443}, WorkFolder(), &listener, &cancel,
-                                    proxyOnly);
+    return InstallBackend::PackageDownload(http, {L"localhost", 8443}).Download(WorkFolder(), &listener, cancel,
+                                                                                 proxyOnly);
   }
   std::wstring RunExpectingFailure(FakeHttpClient& http, bool proxyOnly = false) {
     try {
@@ -63,7 +63,7 @@ class DownloadTest : public ::testing::Test {
 
   fs::path m_folder;
   RecordingListener listener;
-  CancelFlag cancel{false};
+  CancelFlag cancel;
   LogCapture log;
 };
 
@@ -142,7 +142,7 @@ TEST_F(DownloadTest, BodyEndingBeforeItsRangeRaises) {
 TEST_F(DownloadTest, CancelInBodyLoopReturnsArchivePathAndStops) {
   FakeHttpClient http(2 * MiB4);
   http.afterRead = [this](int reads) {
-    if (reads == 3) cancel = true;
+    if (reads == 3) cancel.Set();
   };
   EXPECT_EQ(Run(http), WorkFolder() + L"Korvane.zip");
   EXPECT_EQ(http.sends, 2);
@@ -173,7 +173,7 @@ TEST_F(DownloadTest, ProgressStartsAtOneTenthThenFollowsTheBytes) {
 
 TEST_F(DownloadTest, NullListenerGetsNoCall) {
   FakeHttpClient http(MiB4 + 1);
-  InstallBackend::Download(http, {L"localhost", 8443}, WorkFolder(), nullptr, &cancel, false);
+  InstallBackend::PackageDownload(http, {L"localhost", 8443}).Download(WorkFolder(), nullptr, cancel, false);
   EXPECT_TRUE(ArchiveIsPackage(MiB4 + 1));
   EXPECT_TRUE(listener.statuses.empty());
 }
@@ -295,7 +295,7 @@ TEST_F(DownloadTest, ProxyOnlySkipsDirectAttempt) {
 
 TEST_F(DownloadTest, CancelWhileProxyOnlyFindsNoProxyReturnsNormally) {
   FakeHttpClient http(10);
-  cancel = true;
+  cancel.Set();
   EXPECT_EQ(Run(http, true), WorkFolder() + L"Korvane.zip");
   EXPECT_EQ(log.lines().back(), "INFO InstallBackend::Download Canceled");
 }

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "Installer/Engine/InstallException.h"
+#include "Support/FakeDriveInfoSource.h"
 #include "Support/LogCapture.h"
 
 namespace {
 
 using InstallBackend::InstallException;
-using InstallBackend::InstallSteps;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -17,21 +17,37 @@ const std::wstring kWorkRoot = L"C:\\Temp\\{502ABB8A-27F4-4A9D-A0B4-C99B926B99EE
 const std::wstring kWorkFolder = kWorkRoot + L"KV_Install_E\\";
 const std::wstring kArchive = kWorkFolder + L"Korvane.zip";
 
-struct FakeStorage : Platform::IInstallStorage {
+// Only what the sequence itself asks of the disk; the extraction's own
+// use of it is the scripted extraction's business.
+struct FakeFileSystem final : Platform::IFileSystem {
   std::uint64_t freeBytes = 8ull * 1024 * 1024 * 1024;
   bool volumeReadable = true;
   bool freeSpaceThrows = false;
-  std::vector<std::wstring> created, createdPaths, deleted;
+  std::vector<std::wstring> made, deleted;
 
-  bool FolderExists(const std::wstring&) override { return false; }
-  void CreateFolder(const std::wstring& path) override { created.push_back(path); }
-  void CreateFolderPath(const std::wstring& path) override { createdPaths.push_back(path); }
+  std::unique_ptr<Platform::ReadableFile> OpenForReading(const std::wstring&) override { return nullptr; }
+  std::unique_ptr<Platform::WritableFile> CreateForWriting(const std::wstring&, std::uint32_t) override {
+    return nullptr;
+  }
+  bool PathExists(const std::wstring&) override { return false; }
+  bool GetPathAttributes(const std::wstring&, std::uint32_t&) override { return false; }
+  bool SetPathAttributes(const std::wstring&, std::uint32_t) override { return false; }
+  bool GetFileSize(const std::wstring&, std::uint64_t&) override { return false; }
   bool GetFreeBytes(const std::wstring&, std::uint64_t& bytes) override {
     if (freeSpaceThrows) throw std::bad_alloc();
     bytes = freeBytes;
     return volumeReadable;
   }
-  void RemoveFile(const std::wstring& path) override { deleted.push_back(path); }
+  bool MakeFolder(const std::wstring& path) override {
+    made.push_back(path);
+    return true;
+  }
+  bool RemoveFile(const std::wstring& path) override {
+    deleted.push_back(path);
+    return true;
+  }
+  bool SetCurrentFolder(const std::wstring&) override { return false; }
+  std::int64_t CurrentUtcOffsetTicks() override { return 0; }
   std::uint32_t LastErrorCode() override { return 87; }
 };
 
@@ -57,13 +73,22 @@ Platform::SignatureCheck Genuine() {
   return check;
 }
 
-// A scripted engine: each download and extraction call takes the next outcome.
-struct ScriptedSteps {
-  UsbDriveMap drives{{L'E', L"0123456789&0"}};
-  std::vector<bool> downloadFails, unzipFails;
+// How one scripted download or extraction call ends.
+enum class Outcome {
+  Ok,
+  Fails,     // raises its text, as a server or archive fault does
+  Crashes,   // raises something that is no InstallException
+  NoRoom,    // the extraction finds the drive too small: no new download helps
+};
+
+// The download, the extraction and the signature check, scripted: each
+// download and extraction call takes the next outcome, Ok once they run out.
+struct ScriptedEngine final : InstallBackend::IPackageDownload,
+                              InstallBackend::IPackageExtraction,
+                              Platform::IMakerSignatureCheck {
+  std::vector<Outcome> downloads, extractions;
   std::vector<bool> downloadCalls;  // proxyOnly of each call
   std::vector<std::wstring> unzipTargets;
-  bool listThrows = false;
   // The outcome of the installed application's signature check.
   Platform::SignatureCheck check = Genuine();
   bool checkThrows = false;
@@ -71,50 +96,64 @@ struct ScriptedSteps {
   CancelFlag* cancelDuringDownload = nullptr;
   CancelFlag* cancelDuringUnzip = nullptr;
 
-  InstallSteps Bind() {
-    InstallSteps steps;
-    steps.getUsbDrives = [this] {
-      if (listThrows) throw std::bad_alloc();
-      return drives;
-    };
-    steps.download = [this](const std::wstring& folder, IInstallListener* listener, const CancelFlag*, bool proxy) {
-      EXPECT_EQ(folder, kWorkFolder);
-      if (listener) listener->OnStatus(Downloading);
-      const size_t n = downloadCalls.size();
-      downloadCalls.push_back(proxy);
-      if (cancelDuringDownload) *cancelDuringDownload = true;
-      if (n < downloadFails.size() && downloadFails[n]) {
-        throw InstallException(L"InstallBackend::PerformRequest WinHttpReceiveResponse failed");
-      }
-      return folder + L"Korvane.zip";
-    };
-    steps.unzip = [this](const std::wstring& zip, const std::wstring& drive, IInstallListener* listener,
-                         const CancelFlag*) {
-      EXPECT_EQ(zip, kArchive);
-      if (listener) listener->OnStatus(Extracting);
-      const size_t n = unzipTargets.size();
-      unzipTargets.push_back(drive);
-      if (cancelDuringUnzip) *cancelDuringUnzip = true;
-      if (n < unzipFails.size() && unzipFails[n]) throw InstallException(L"Failed to open zip file");
-    };
-    steps.checkSignature = [this](const std::wstring& path) {
-      checkedPaths.push_back(path);
-      if (checkThrows) throw std::bad_alloc();
-      return check;
-    };
-    return steps;
+  std::wstring Download(const std::wstring& folder, IInstallListener* listener, const CancelFlag&,
+                        bool proxyOnly) override {
+    EXPECT_EQ(folder, kWorkFolder);
+    if (listener) listener->OnStatus(Downloading);
+    const Outcome outcome = Next(downloads, downloadCalls.size());
+    downloadCalls.push_back(proxyOnly);
+    if (cancelDuringDownload) cancelDuringDownload->Set();
+    if (outcome == Outcome::Crashes) throw std::bad_alloc();
+    if (outcome == Outcome::Fails) {
+      throw InstallException(L"InstallBackend::PerformRequest WinHttpReceiveResponse failed");
+    }
+    return folder + L"Korvane.zip";
+  }
+
+  void Unzip(const std::wstring& zip, const std::wstring& drive, IInstallListener* listener,
+             const CancelFlag&) override {
+    EXPECT_EQ(zip, kArchive);
+    if (listener) listener->OnStatus(Extracting);
+    const Outcome outcome = Next(extractions, unzipTargets.size());
+    unzipTargets.push_back(drive);
+    if (cancelDuringUnzip) cancelDuringUnzip->Set();
+    if (outcome == Outcome::Crashes) throw std::bad_alloc();
+    if (outcome == Outcome::Fails) throw InstallException(L"Failed to open zip file");
+    if (outcome == Outcome::NoRoom) {
+      throw InstallException(L"InstallBackend::Unzip Not enough free space on the target: 300 bytes needed, "
+                             L"200 bytes free",
+                             InstallException::Retry::Pointless);
+    }
+  }
+
+  Platform::SignatureCheck CheckMakerSignature(const std::wstring& path) override {
+    checkedPaths.push_back(path);
+    if (checkThrows) throw std::bad_alloc();
+    return check;
+  }
+
+ private:
+  static Outcome Next(const std::vector<Outcome>& script, std::size_t call) {
+    return call < script.size() ? script[call] : Outcome::Ok;
   }
 };
 
 struct InstallSequence : ::testing::Test {
-  FakeStorage storage;
-  ScriptedSteps script;
+  FakeFileSystem files;
+  KorvaneTest::FakeDriveInfoSource drives;
+  ScriptedEngine script;
   SequenceListener listener;
-  CancelFlag cancel{false};
+  CancelFlag cancel;
   KorvaneTest::LogCapture log;
 
+  InstallSequence() { drives.AddDisk(L"USBSTOR\\DISK&VEN_X\\0123456789&0", L"D1", {{L"P1", {L"E:"}}}); }
+
   bool Run(const std::wstring& drive = L"E:", IInstallListener* to = nullptr) {
-    return InstallBackend::Install(drive, kWorkRoot, to ? to : &listener, &cancel, script.Bind(), storage);
+    return RunTelling(to ? to : &listener, drive);
+  }
+  bool RunTelling(IInstallListener* to, const std::wstring& drive) {
+    const InstallBackend::InstallParts parts{files, drives, script, script, script};
+    return InstallBackend::Install(parts, drive, kWorkRoot, to, cancel);
   }
 };
 
@@ -123,18 +162,19 @@ TEST_F(InstallSequence, SuccessfulRunDownloadsDirectlyExtractsAndDeletesTheArchi
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 2"));
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
   EXPECT_THAT(script.unzipTargets, ElementsAre(L"E:"));
-  EXPECT_THAT(storage.created, ElementsAre(kWorkFolder));
-  EXPECT_THAT(storage.createdPaths, ElementsAre(L"E:"));
-  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.made, ElementsAre(kWorkFolder, L"E:"));
+  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
   EXPECT_THAT(script.checkedPaths, ElementsAre(L"E:\\Korvane.exe"));
   EXPECT_THAT(log.lines(), ElementsAre(kAccepted));
 }
 
 TEST_F(InstallSequence, NullListenerGetsNoCallAndTheResultTellsTheOutcome) {
-  EXPECT_TRUE(InstallBackend::Install(L"E:\\Apps", kWorkRoot, nullptr, &cancel, script.Bind(), storage));
+  EXPECT_TRUE(RunTelling(nullptr, L"E:\\Apps"));
   EXPECT_THAT(script.unzipTargets, ElementsAre(L"E:\\Apps"));
-  script.drives.clear();
-  EXPECT_FALSE(InstallBackend::Install(L"E:\\Apps", kWorkRoot, nullptr, &cancel, script.Bind(), storage));
+  // The target is made with every missing parent, outermost first.
+  EXPECT_THAT(files.made, ElementsAre(kWorkFolder, L"E:", L"E:\\Apps"));
+  drives.results.clear();
+  EXPECT_FALSE(RunTelling(nullptr, L"E:\\Apps"));
 }
 
 TEST_F(InstallSequence, DriveLetterMustBeAnExactKeyOfTheUsbDrives) {
@@ -144,13 +184,13 @@ TEST_F(InstallSequence, DriveLetterMustBeAnExactKeyOfTheUsbDrives) {
     EXPECT_THAT(fresh.calls, ElementsAre("code 0", "code 2048", "status 3"));
   }
   EXPECT_TRUE(script.downloadCalls.empty());
-  EXPECT_EQ(storage.deleted.size(), 4u);
+  EXPECT_EQ(files.deleted.size(), 4u);
 }
 
 TEST_F(InstallSequence, FreeSpaceThresholdIsExactly150MiB) {
-  storage.freeBytes = 157286400;
+  files.freeBytes = 157286400;
   EXPECT_TRUE(Run());
-  storage.freeBytes = 157286399;
+  files.freeBytes = 157286399;
   SequenceListener second;
   EXPECT_FALSE(Run(L"E:", &second));
   EXPECT_THAT(second.calls, ElementsAre("code 0", "code 1024", "status 3"));
@@ -158,14 +198,14 @@ TEST_F(InstallSequence, FreeSpaceThresholdIsExactly150MiB) {
 }
 
 TEST_F(InstallSequence, UnreadableVolumeCountsAsDisconnectedDrive) {
-  storage.volumeReadable = false;
+  files.volumeReadable = false;
   EXPECT_FALSE(Run());
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "code 2048", "status 3"));
   EXPECT_TRUE(script.downloadCalls.empty());
 }
 
 TEST_F(InstallSequence, ErrorWhileListingDrivesIsLoggedAndTheDriveCountsAsPresent) {
-  script.listThrows = true;
+  drives.connectThrows = true;
   EXPECT_TRUE(Run());
   EXPECT_THAT(log.lines(),
               ElementsAre("ERROR InstallBackend::Install CheckDriveConnected Generic exception Last error: 87",
@@ -174,29 +214,22 @@ TEST_F(InstallSequence, ErrorWhileListingDrivesIsLoggedAndTheDriveCountsAsPresen
 
 // Errors without a text of their own say in the log which step raised them.
 TEST_F(InstallSequence, ErrorsWithoutATextAreLoggedWithTheirStep) {
-  storage.freeSpaceThrows = true;
-  InstallSteps steps = script.Bind();
-  int downloads = 0;
-  steps.download = [&downloads](const std::wstring& folder, IInstallListener*, const CancelFlag*, bool) {
-    if (++downloads == 1) throw std::bad_alloc();
-    return folder + L"Korvane.zip";
-  };
-  steps.unzip = [](const std::wstring&, const std::wstring&, IInstallListener*, const CancelFlag*) {
-    throw std::bad_alloc();
-  };
-  EXPECT_FALSE(InstallBackend::Install(L"E:", kWorkRoot, &listener, &cancel, steps, storage));
-  EXPECT_EQ(downloads, 3);
+  files.freeSpaceThrows = true;
+  script.downloads = {Outcome::Crashes};
+  script.extractions = {Outcome::Crashes, Outcome::Crashes};
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(script.downloadCalls.size(), 3u);
   EXPECT_THAT(log.lines(),
               ElementsAre("ERROR InstallBackend::Install CheckDriveFreeSpace Generic exception Last error: 87",
                           "ERROR InstallBackend::Install Download Generic exception Last error: 87",
                           "ERROR InstallBackend::Install Generic exception Last error: 87",
                           "ERROR InstallBackend::Install Generic exception Last error: 87"));
   EXPECT_EQ(listener.calls.back(), "status 3");
-  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
 }
 
 TEST_F(InstallSequence, FailedFirstDownloadIsRetriedThroughTheProxyPath) {
-  script.downloadFails = {true};
+  script.downloads = {Outcome::Fails};
   EXPECT_TRUE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 0", "status 1", "status 2"));
@@ -206,17 +239,17 @@ TEST_F(InstallSequence, FailedFirstDownloadIsRetriedThroughTheProxyPath) {
 }
 
 TEST_F(InstallSequence, TwoFailedDownloadsFailWithoutErrorCode) {
-  script.downloadFails = {true, true};
+  script.downloads = {Outcome::Fails, Outcome::Fails};
   EXPECT_FALSE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
   EXPECT_EQ(listener.code, 0);
   EXPECT_EQ(listener.calls.back(), "status 3");
   EXPECT_TRUE(script.unzipTargets.empty());
-  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
 }
 
 TEST_F(InstallSequence, UnreadableArchiveIsDownloadedOnceMoreThroughTheProxyPath) {
-  script.unzipFails = {true};
+  script.extractions = {Outcome::Fails};
   EXPECT_TRUE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
   EXPECT_EQ(script.unzipTargets.size(), 2u);
@@ -225,8 +258,8 @@ TEST_F(InstallSequence, UnreadableArchiveIsDownloadedOnceMoreThroughTheProxyPath
 }
 
 TEST_F(InstallSequence, AtMostThreeDownloadsAndThenFailure) {
-  script.downloadFails = {true};
-  script.unzipFails = {true, true};
+  script.downloads = {Outcome::Fails};
+  script.extractions = {Outcome::Fails, Outcome::Fails};
   EXPECT_FALSE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true, true));
   EXPECT_EQ(listener.calls.back(), "status 3");
@@ -239,14 +272,14 @@ TEST_F(InstallSequence, CancelDuringFirstDownloadFailsWithoutRetry) {
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
   EXPECT_TRUE(script.unzipTargets.empty());
   EXPECT_EQ(listener.calls.back(), "status 3");
-  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
 }
 
 TEST_F(InstallSequence, CancelDuringExtractionIsNeverReportedAsInstalled) {
   script.cancelDuringUnzip = &cancel;
   EXPECT_FALSE(Run());
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 3"));
-  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
 }
 
 TEST_F(InstallSequence, ApplicationThatIsNotGenuineFailsTheInstallWithoutAnotherDownload) {
@@ -256,14 +289,14 @@ TEST_F(InstallSequence, ApplicationThatIsNotGenuineFailsTheInstallWithoutAnother
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 3"));
   EXPECT_EQ(listener.code, 0);
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
-  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install E:\\Korvane.exe is not genuine: result 0x800B0100"));
 }
 
 TEST_F(InstallSequence, ApplicationSignedBySomebodyElseIsNamedInTheLog) {
   script.check.result = Platform::SignatureCheck::kSignerMismatch;
   script.check.signer = L"Korvane Other Signer";
-  EXPECT_FALSE(InstallBackend::Install(L"E:\\Apps", kWorkRoot, nullptr, &cancel, script.Bind(), storage));
+  EXPECT_FALSE(RunTelling(nullptr, L"E:\\Apps"));
   EXPECT_THAT(script.checkedPaths, ElementsAre(L"E:\\Apps\\Korvane.exe"));
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install E:\\Apps\\Korvane.exe is not genuine: "
                                        "result 0x800B0004, signed by \"Korvane Other Signer\""));
@@ -278,7 +311,7 @@ TEST_F(InstallSequence, CheckThatCannotRunCountsAsNotGenuine) {
 
 // The retried extraction's product is checked like the first one's.
 TEST_F(InstallSequence, ApplicationFromTheRetriedDownloadIsCheckedToo) {
-  script.unzipFails = {true};
+  script.extractions = {Outcome::Fails};
   script.check.result = 0x80096010u;
   EXPECT_FALSE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false, true));
@@ -309,21 +342,15 @@ namespace {
 // A drive that cannot hold the package stays too small for any new
 // download: one failure, logged with its numbers, the general failure text.
 TEST_F(InstallSequence, DriveTooSmallForThePackageFailsWithoutAnotherDownload) {
-  InstallSteps steps = script.Bind();
-  int extractions = 0;
-  steps.unzip = [&extractions](const std::wstring&, const std::wstring&, IInstallListener*, const CancelFlag*) {
-    ++extractions;
-    throw InstallException(L"InstallBackend::Unzip Not enough free space on the target: 300 bytes needed, 200 bytes free",
-                           InstallException::Retry::Pointless);
-  };
-  EXPECT_FALSE(InstallBackend::Install(L"E:", kWorkRoot, &listener, &cancel, steps, storage));
+  script.extractions = {Outcome::NoRoom};
+  EXPECT_FALSE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
-  EXPECT_EQ(extractions, 1);
+  EXPECT_EQ(script.unzipTargets.size(), 1u);
   EXPECT_EQ(listener.code, 0);
   EXPECT_EQ(listener.calls.back(), "status 3");
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::Unzip Not enough free "
                                        "space on the target: 300 bytes needed, 200 bytes free Last error: 87"));
-  EXPECT_THAT(storage.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
 }
 
 }  // namespace

@@ -40,9 +40,9 @@ TEST(PerformRequest, FailedArchiveWriteRaises) {
   std::int32_t totalSize = 100;
   std::uint32_t received = 0, offset = 0;
   int reports = 0;
-  CancelFlag cancel{false};
+  CancelFlag cancel;
   try {
-    InstallBackend::PerformRequest(nullptr, reports, &cancel, file, http, prepared.request.Get(),
+    InstallBackend::PerformRequest(nullptr, reports, cancel, file, http, prepared.request.Get(),
                                    totalSize, received, offset);
     ADD_FAILURE() << "a write to a full disk went unnoticed";
   } catch (const InstallBackend::InstallException& e) {
@@ -58,7 +58,8 @@ TEST(PerformRequest, NullListenerLeavesReportCountAlone) {
   std::int32_t totalSize = 100;
   std::uint32_t received = 0, offset = 0;
   int reports = 0;
-  EXPECT_EQ(InstallBackend::PerformRequest(nullptr, reports, nullptr, file, http,
+  const CancelFlag cancel;
+  EXPECT_EQ(InstallBackend::PerformRequest(nullptr, reports, cancel, file, http,
                                            prepared.request.Get(), totalSize, received, offset),
             1);
   EXPECT_EQ(reports, 0);

@@ -10,6 +10,7 @@
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/UnzipItem.h"
 #include "Platform/Files/FileSystem.h"
+#include "Platform/SystemServices.h"
 #include "Support/RecordingListener.h"
 #include "Support/TestArchives.h"
 
@@ -51,7 +52,7 @@ class UnzipTest : public ::testing::Test {
   KorvaneTest::CurrentDirectoryRestorer m_restorer;
   KorvaneTest::ScratchFolder m_scratch;
   fs::path m_target;
-  CancelFlag m_cancel{false};
+  CancelFlag m_cancel;
 };
 
 TEST_F(UnzipTest, WritesFoldersAndFilesWithProgressPerEntry) {
@@ -87,7 +88,7 @@ TEST_F(UnzipTest, EmptyArchiveReportsExtractingAndNoProgress) {
 }
 
 TEST_F(UnzipTest, CancelBeforeFirstEntryWritesNothing) {
-  m_cancel = true;
+  m_cancel.Set();
   KorvaneTest::RecordingListener listener;
   EXPECT_EQ(Run("four_entries.zip", &listener), L"");
   EXPECT_EQ(listener.statuses, std::vector<int>{Extracting});
@@ -212,7 +213,7 @@ TEST_F(UnzipTest, OverlappingArchivesAreRefusedBeforeWriting) {
 
 TEST_F(UnzipTest, PackageLargerThanTheFreeSpaceWritesNothing) {
   std::uint64_t freeBytes = 0;
-  ASSERT_TRUE(Platform::GetFreeBytes(TargetFolder(), freeBytes));
+  ASSERT_TRUE(Platform::TheSystem().files.GetFreeBytes(TargetFolder(), freeBytes));
   const std::uint64_t declared = 4096ull * 0xFFFFFFFFull;
   if (freeBytes >= declared) GTEST_SKIP() << "this drive has more than 16 TiB free";
   const std::wstring message = Run("declares_16_tib.zip");

@@ -33,8 +33,8 @@ class ProxyOptionIgnored : public ::testing::Test {
   ~ProxyOptionIgnored() override { fs::remove_all(folder); }
 
   void Download() {
-    InstallBackend::Download(workaround, {L"localhost", 8443}, Platform::Utf8ToUtf16(folder.string() + "/"),
-                             &listener, &cancel, false);
+    InstallBackend::PackageDownload(workaround, {L"localhost", 8443})
+        .Download(Platform::Utf8ToUtf16(folder.string() + "/"), &listener, cancel, false);
   }
   // True when every request went out through a session opened with the
   // discovered proxy.
@@ -51,7 +51,7 @@ class ProxyOptionIgnored : public ::testing::Test {
   Platform::ProxyOptionIgnoredWorkaround workaround;
   fs::path folder;
   KorvaneTest::RecordingListener listener;
-  CancelFlag cancel{false};
+  CancelFlag cancel;
   KorvaneTest::LogCapture log;
 };
 

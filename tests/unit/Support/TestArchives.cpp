@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "Platform/SystemServices.h"
 #include "Platform/Text/TextConversion.h"
 
 namespace KorvaneTest {
@@ -19,6 +20,10 @@ std::wstring ArchivePath(const std::string& name) {
   path = "Z:" + path;
 #endif
   return Platform::Utf8ToUtf16(path);
+}
+
+std::unique_ptr<ZipReader> OpenArchive(const std::string& name, const std::wstring& baseFolder) {
+  return OpenZipFile(Platform::TheSystem().files, ArchivePath(name), baseFolder);
 }
 
 ScratchFolder::ScratchFolder() {

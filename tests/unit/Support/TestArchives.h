@@ -1,6 +1,9 @@
 #pragma once
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "Common/Zip/ZipReader.h"
 
 // The archives tests/unit/data/make_archives.py makes at test set-up, and
 // scratch folders for the files an extraction writes.
@@ -18,6 +21,10 @@ constexpr unsigned long long UnixToTicks(long long seconds) {
 // Path of a generated archive as the program under test sees it (under
 // Wine, the host's build folder through drive Z:).
 std::wstring ArchivePath(const std::string& name);
+
+// A generated archive opened on the real file system; the base folder only
+// matters to tests that extract.
+std::unique_ptr<ZipReader> OpenArchive(const std::string& name, const std::wstring& baseFolder = L"unused\\");
 
 // A fresh, empty folder removed again with everything in it.
 class ScratchFolder {

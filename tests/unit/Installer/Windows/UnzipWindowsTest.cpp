@@ -9,6 +9,7 @@
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/Unzip.h"
 #include "Platform/Files/FileSystem.h"
+#include "Platform/SystemServices.h"
 #include "Support/TestArchives.h"
 
 // Extraction through the real Windows file operations onto a Wine drive:
@@ -85,7 +86,7 @@ class DriveTest : public ::testing::Test {
   KorvaneTest::CurrentDirectoryRestorer m_restorer;
   const std::wstring m_drive = L"U:";
   const fs::path m_root = L"U:\\";
-  CancelFlag m_cancel{false};
+  CancelFlag m_cancel;
 };
 
 std::uint64_t Ticks(const FILETIME& time) {
@@ -184,11 +185,11 @@ TEST_F(DriveTest, FileTimesComeFromTheEntry) {
   EXPECT_EQ(Ticks(written), UnixToTicks(KorvaneTest::kUtMtime));
   // The access time comes from the DOS date and time, 2020-01-02 03:04:06
   // local time. Wine keeps no creation time: it reports the last write.
-  EXPECT_EQ(Ticks(accessed), UnixToTicks(1577934246) - Platform::CurrentUtcOffsetTicks());
+  EXPECT_EQ(Ticks(accessed), UnixToTicks(1577934246) - Platform::TheSystem().files.CurrentUtcOffsetTicks());
 }
 
 TEST_F(DriveTest, CancelBeforeTheFirstEntryLeavesTheDriveEmpty) {
-  m_cancel = true;
+  m_cancel.Set();
   EXPECT_EQ(Run("four_entries.zip"), L"");
   EXPECT_TRUE(DriveContents().empty());
 }

@@ -84,7 +84,7 @@ TEST(AuthenticodeCheck, CheckedFileIsHeldAgainstChanges) {
 #endif
 
 TEST(AuthenticodeCheck, MissingFileIsRefusedWithFileNotFound) {
-  const SignatureCheck check = CheckMakerSignature(L"Q:\\no such folder\\Korvane.exe");
+  const SignatureCheck check = AuthenticodeMakerCheck().CheckMakerSignature(L"Q:\\no such folder\\Korvane.exe");
   EXPECT_FALSE(check.IsGenuine());
   EXPECT_TRUE(check.result == 0x80070002u || check.result == 0x80070003u) << std::hex << check.result;
 }

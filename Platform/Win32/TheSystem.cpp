@@ -1,0 +1,24 @@
+// The program's composition root: the one place where the real Windows
+// services are made and put together. Everything else is handed them.
+#include "Platform/Http/ProxyOptionIgnoredWorkaround.h"
+#include "Platform/SystemServices.h"
+#include "Platform/Win32/AuthenticodeCheck.h"
+#include "Platform/Win32/Win32FileSystem.h"
+#include "Platform/Win32/WinHttpClient.h"
+#include "Platform/Win32/WmiDriveInfoSource.h"
+
+namespace Platform {
+
+const SystemServices& TheSystem() {
+  static Win32FileSystem files;
+  static WinHttpClient winHttp;
+  // Harmless where WinHTTP honours a session's proxy option; needed under
+  // Wine, which ignores it.
+  static ProxyOptionIgnoredWorkaround http(winHttp);
+  static WmiDriveInfoSource drives;
+  static AuthenticodeMakerCheck signatures;
+  static const SystemServices services{files, http, drives, signatures};
+  return services;
+}
+
+}  // namespace Platform

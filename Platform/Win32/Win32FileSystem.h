@@ -1,0 +1,24 @@
+#pragma once
+#include "Platform/Files/FileSystem.h"
+
+namespace Platform {
+
+// The file system on the Win32 calls. Holds nothing: one object serves
+// every thread.
+class Win32FileSystem final : public IFileSystem {
+ public:
+  std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path) override;
+  std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) override;
+  bool PathExists(const std::wstring& path) override;
+  bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) override;
+  bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) override;
+  bool GetFileSize(const std::wstring& path, std::uint64_t& size) override;
+  bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) override;
+  bool MakeFolder(const std::wstring& path) override;
+  bool RemoveFile(const std::wstring& path) override;
+  bool SetCurrentFolder(const std::wstring& path) override;
+  std::int64_t CurrentUtcOffsetTicks() override;
+  std::uint32_t LastErrorCode() override;
+};
+
+}  // namespace Platform
