@@ -1,5 +1,7 @@
 #include "Installer/Engine/InstallSequence.h"
 
+#include <functional>
+
 #include "Common/Drives/UsbDrives.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/InstalledApplication.h"

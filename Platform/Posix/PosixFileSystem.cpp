@@ -1,4 +1,4 @@
-#include "Platform/Posix/PosixFileSystem.h"
+#include "Platform/Files/NativeFileSystem.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -113,7 +113,7 @@ class PosixWritableFile : public WritableFile {
 
 }  // namespace
 
-std::unique_ptr<ReadableFile> PosixFileSystem::OpenForReading(const std::wstring& path) {
+std::unique_ptr<ReadableFile> NativeFileSystem::OpenForReading(const std::wstring& path) {
   const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat info;
@@ -124,7 +124,7 @@ std::unique_ptr<ReadableFile> PosixFileSystem::OpenForReading(const std::wstring
   return std::make_unique<PosixReadableFile>(fd);
 }
 
-std::unique_ptr<WritableFile> PosixFileSystem::CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
+std::unique_ptr<WritableFile> NativeFileSystem::CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
   const std::string native = NativePath(path);
   const mode_t mode = (attributes & kAttributeReadOnly) ? 0444 : 0644;
   // A fresh install finds nothing in the way: one call.
@@ -138,12 +138,12 @@ std::unique_ptr<WritableFile> PosixFileSystem::CreateForWriting(const std::wstri
   return std::make_unique<PosixWritableFile>(fd);
 }
 
-bool PosixFileSystem::PathExists(const std::wstring& path) {
+bool NativeFileSystem::PathExists(const std::wstring& path) {
   struct stat info;
   return ::stat(NativePath(path).c_str(), &info) == 0;
 }
 
-bool PosixFileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
+bool NativeFileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
   struct stat info;
   if (::stat(NativePath(path).c_str(), &info) != 0) return false;
   attributes = S_ISDIR(info.st_mode) ? kAttributeDirectory : kAttributeArchive;
@@ -153,7 +153,7 @@ bool PosixFileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t&
 
 // Only the read-only bit has a POSIX counterpart; hidden and system are kept
 // by nothing, as on a FAT drive mounted without them.
-bool PosixFileSystem::SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
+bool NativeFileSystem::SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
   const std::string native = NativePath(path);
   struct stat info;
   if (::stat(native.c_str(), &info) != 0) return false;
@@ -166,37 +166,37 @@ bool PosixFileSystem::SetPathAttributes(const std::wstring& path, std::uint32_t 
   return ::chmod(native.c_str(), mode) == 0;
 }
 
-bool PosixFileSystem::GetFileSize(const std::wstring& path, std::uint64_t& size) {
+bool NativeFileSystem::GetFileSize(const std::wstring& path, std::uint64_t& size) {
   struct stat info;
   if (::stat(NativePath(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   size = static_cast<std::uint64_t>(info.st_size);
   return true;
 }
 
-bool PosixFileSystem::GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
+bool NativeFileSystem::GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
   struct statvfs volume;
   if (::statvfs(NativePath(path).c_str(), &volume) != 0) return false;
   freeBytes = static_cast<std::uint64_t>(volume.f_bavail) * volume.f_frsize;
   return true;
 }
 
-bool PosixFileSystem::MakeFolder(const std::wstring& path) {
+bool NativeFileSystem::MakeFolder(const std::wstring& path) {
   return ::mkdir(NativePath(path).c_str(), 0755) == 0;
 }
 
-bool PosixFileSystem::SetCurrentFolder(const std::wstring& path) {
+bool NativeFileSystem::SetCurrentFolder(const std::wstring& path) {
   return ::chdir(NativePath(path).c_str()) == 0;
 }
 
-std::int64_t PosixFileSystem::CurrentUtcOffsetTicks() {
+std::int64_t NativeFileSystem::CurrentUtcOffsetTicks() {
   const time_t now = ::time(nullptr);
   struct tm local;
   if (::localtime_r(&now, &local) == nullptr) return 0;
   return static_cast<std::int64_t>(local.tm_gmtoff) * 10000000;
 }
 
-bool PosixFileSystem::RemoveFile(const std::wstring& path) { return ::unlink(NativePath(path).c_str()) == 0; }
+bool NativeFileSystem::RemoveFile(const std::wstring& path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
-std::uint32_t PosixFileSystem::LastErrorCode() { return static_cast<std::uint32_t>(errno); }
+std::uint32_t NativeFileSystem::LastErrorCode() { return static_cast<std::uint32_t>(errno); }
 
 }  // namespace Platform

@@ -2,7 +2,7 @@
 // the tests of the zip reader and the extraction. WinHTTP, WMI and
 // Authenticode exist only in the Windows executable; here each answers as
 // the Windows one does when its service is missing.
-#include "Platform/Posix/PosixFileSystem.h"
+#include "Platform/Files/NativeFileSystem.h"
 #include "Platform/SystemServices.h"
 
 namespace Platform {
@@ -53,7 +53,7 @@ class NoSignatureCheck final : public IMakerSignatureCheck {
 }  // namespace
 
 const SystemServices& TheSystem() {
-  static PosixFileSystem files;
+  static NativeFileSystem files;
   static NoHttpClient http;
   static NoDriveInfoSource drives;
   static NoSignatureCheck signatures;

@@ -3,14 +3,14 @@
 #include "Platform/Http/ProxyOptionIgnoredWorkaround.h"
 #include "Platform/SystemServices.h"
 #include "Platform/Win32/AuthenticodeCheck.h"
-#include "Platform/Win32/Win32FileSystem.h"
+#include "Platform/Files/NativeFileSystem.h"
 #include "Platform/Win32/WinHttpClient.h"
 #include "Platform/Win32/WmiDriveInfoSource.h"
 
 namespace Platform {
 
 const SystemServices& TheSystem() {
-  static Win32FileSystem files;
+  static NativeFileSystem files;
   static WinHttpClient winHttp;
   // Harmless where WinHTTP honours a session's proxy option; needed under
   // Wine, which ignores it.

@@ -1,4 +1,4 @@
-#include "Platform/Win32/Win32FileSystem.h"
+#include "Platform/Files/NativeFileSystem.h"
 
 #include <windows.h>
 
@@ -89,14 +89,14 @@ class Win32WritableFile : public WritableFile {
 
 }  // namespace
 
-std::unique_ptr<ReadableFile> Win32FileSystem::OpenForReading(const std::wstring& path) {
+std::unique_ptr<ReadableFile> NativeFileSystem::OpenForReading(const std::wstring& path) {
   UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.Valid()) return nullptr;
   return std::make_unique<Win32ReadableFile>(std::move(handle));
 }
 
-std::unique_ptr<WritableFile> Win32FileSystem::CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
+std::unique_ptr<WritableFile> NativeFileSystem::CreateForWriting(const std::wstring& path, std::uint32_t attributes) {
   // A fresh install finds nothing in the way: one call. Anything else,
   // whatever the reason, takes the careful way below.
   UniqueHandle fresh(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
@@ -121,18 +121,18 @@ std::unique_ptr<WritableFile> Win32FileSystem::CreateForWriting(const std::wstri
   return std::make_unique<Win32WritableFile>(std::move(handle));
 }
 
-bool Win32FileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
+bool NativeFileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
   const DWORD found = ::GetFileAttributesW(path.c_str());
   if (found == INVALID_FILE_ATTRIBUTES) return false;
   attributes = found;
   return true;
 }
 
-bool Win32FileSystem::SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
+bool NativeFileSystem::SetPathAttributes(const std::wstring& path, std::uint32_t attributes) {
   return ::SetFileAttributesW(path.c_str(), attributes) != FALSE;
 }
 
-bool Win32FileSystem::GetFileSize(const std::wstring& path, std::uint64_t& size) {
+bool NativeFileSystem::GetFileSize(const std::wstring& path, std::uint64_t& size) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
@@ -140,22 +140,22 @@ bool Win32FileSystem::GetFileSize(const std::wstring& path, std::uint64_t& size)
   return true;
 }
 
-bool Win32FileSystem::GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
+bool NativeFileSystem::GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) {
   ULARGE_INTEGER available;
   if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return false;
   freeBytes = available.QuadPart;
   return true;
 }
 
-bool Win32FileSystem::MakeFolder(const std::wstring& path) {
+bool NativeFileSystem::MakeFolder(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
 }
 
-bool Win32FileSystem::SetCurrentFolder(const std::wstring& path) {
+bool NativeFileSystem::SetCurrentFolder(const std::wstring& path) {
   return ::SetCurrentDirectoryW(path.c_str()) != FALSE;
 }
 
-std::int64_t Win32FileSystem::CurrentUtcOffsetTicks() {
+std::int64_t NativeFileSystem::CurrentUtcOffsetTicks() {
   FILETIME utc;
   ::GetSystemTimeAsFileTime(&utc);
   FILETIME local;
@@ -163,12 +163,12 @@ std::int64_t Win32FileSystem::CurrentUtcOffsetTicks() {
   return static_cast<std::int64_t>(ToTicks(local) - ToTicks(utc));
 }
 
-bool Win32FileSystem::PathExists(const std::wstring& path) {
+bool NativeFileSystem::PathExists(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool Win32FileSystem::RemoveFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+bool NativeFileSystem::RemoveFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
 
-std::uint32_t Win32FileSystem::LastErrorCode() { return ::GetLastError(); }
+std::uint32_t NativeFileSystem::LastErrorCode() { return ::GetLastError(); }
 
 }  // namespace Platform

@@ -12,7 +12,7 @@
 
 #include "Common/Zip/ZipEntryName.h"
 #include "Common/Zip/ZipReader.h"
-#include "Platform/Posix/PosixFileSystem.h"
+#include "Platform/Files/NativeFileSystem.h"
 #include "Platform/Text/TextConversion.h"
 
 namespace {
@@ -68,7 +68,7 @@ void ReadData(ZipReader* reader, const ZipItem& item, std::vector<unsigned char>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (!WriteScratch(data, size)) return 0;
-  static Platform::PosixFileSystem files;
+  static Platform::NativeFileSystem files;
   std::unique_ptr<ZipReader> reader = OpenZipFile(files, Platform::Utf8ToUtf16(ScratchPath()), L"unused\\");
   if (!reader) return 0;
   ZipItem summary;

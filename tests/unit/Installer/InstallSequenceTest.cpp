@@ -100,11 +100,8 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
                         bool proxyOnly) override {
     EXPECT_EQ(folder, kWorkFolder);
     if (listener) listener->OnStatus(Downloading);
-    const Outcome outcome = Next(downloads, downloadCalls.size());
     downloadCalls.push_back(proxyOnly);
-    if (cancelDuringDownload) cancelDuringDownload->Set();
-    if (outcome == Outcome::Crashes) throw std::bad_alloc();
-    if (outcome == Outcome::Fails) {
+    if (Take(downloads, downloadCalls.size(), cancelDuringDownload) == Outcome::Fails) {
       throw InstallException(L"InstallBackend::PerformRequest WinHttpReceiveResponse failed");
     }
     return folder + L"Korvane.zip";
@@ -114,15 +111,16 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
              const CancelFlag&) override {
     EXPECT_EQ(zip, kArchive);
     if (listener) listener->OnStatus(Extracting);
-    const Outcome outcome = Next(extractions, unzipTargets.size());
     unzipTargets.push_back(drive);
-    if (cancelDuringUnzip) cancelDuringUnzip->Set();
-    if (outcome == Outcome::Crashes) throw std::bad_alloc();
-    if (outcome == Outcome::Fails) throw InstallException(L"Failed to open zip file");
-    if (outcome == Outcome::NoRoom) {
-      throw InstallException(L"InstallBackend::Unzip Not enough free space on the target: 300 bytes needed, "
-                             L"200 bytes free",
-                             InstallException::Retry::Pointless);
+    switch (Take(extractions, unzipTargets.size(), cancelDuringUnzip)) {
+      case Outcome::Fails:
+        throw InstallException(L"Failed to open zip file");
+      case Outcome::NoRoom:
+        throw InstallException(L"InstallBackend::Unzip Not enough free space on the target: 300 bytes needed, "
+                               L"200 bytes free",
+                               InstallException::Retry::Pointless);
+      default:
+        break;
     }
   }
 
@@ -133,8 +131,13 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
   }
 
  private:
-  static Outcome Next(const std::vector<Outcome>& script, std::size_t call) {
-    return call < script.size() ? script[call] : Outcome::Ok;
+  // The outcome of the call-th call (counted from 1), with the cancel the
+  // test asked for set on the way; a crash is raised here.
+  static Outcome Take(const std::vector<Outcome>& script, std::size_t call, CancelFlag* cancelDuring) {
+    if (cancelDuring) cancelDuring->Set();
+    const Outcome outcome = call <= script.size() ? script[call - 1] : Outcome::Ok;
+    if (outcome == Outcome::Crashes) throw std::bad_alloc();
+    return outcome;
   }
 };
 

@@ -3,9 +3,10 @@
 
 namespace Platform {
 
-// The file system on the Win32 calls. Holds nothing: one object serves
-// every thread.
-class Win32FileSystem final : public IFileSystem {
+// The operating system's own file system: the Win32 calls on Windows
+// (Win32/Win32FileSystem.cpp), POSIX calls in the native build
+// (Posix/PosixFileSystem.cpp). Holds nothing: one object serves every thread.
+class NativeFileSystem final : public IFileSystem {
  public:
   std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path) override;
   std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) override;
