@@ -2,14 +2,15 @@
 
 #include "Common/Zip/LittleEndian.h"
 #include "Common/Zip/ZipTypes.h"
+#include "Platform/Files/FileTimes.h"
 
 namespace {
 
 using LittleEndian::Read16;
 using LittleEndian::Read32;
+using Platform::kUnixEpochTicks;
 
 constexpr std::int64_t kTicksPerSecond = 10000000;
-constexpr std::int64_t kUnixEpochTicks = 116444736000000000LL;
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
