@@ -12,14 +12,8 @@ constexpr DWORD kHoverTimeMs = 100;
 constexpr LONG kSmallestCaptionPercent = 70;
 constexpr int kRightMarginShareOfTile = 6;
 
-HBITMAP OrNormal(const Platform::Bitmap& image, const Platform::Bitmap& normal) {
-  return image.IsEmpty() ? normal.Get() : image.Get();
-}
-
-SIZE BitmapSize(HBITMAP bitmap) {
-  BITMAP info = {};
-  if (!bitmap || !::GetObjectW(bitmap, sizeof(info), &info)) return SIZE{0, 0};
-  return SIZE{info.bmWidth, info.bmHeight};
+const Platform::Bitmap& OrNormal(const Platform::Bitmap& image, const Platform::Bitmap& normal) {
+  return image.IsEmpty() ? normal : image;
 }
 
 }  // namespace
@@ -34,21 +28,21 @@ END_MESSAGE_MAP()
 
 AnimatedBitmapButton::~AnimatedBitmapButton() = default;
 
-HBITMAP AnimatedBitmapButton::ChooseImage(UINT itemState) const {
+const Platform::Bitmap& AnimatedBitmapButton::ChooseImage(UINT itemState) const {
   if (itemState & ODS_DISABLED) return OrNormal(m_disabledImage, m_normalImage);
   if (itemState & ODS_SELECTED) return OrNormal(m_selectedImage, m_normalImage);
   if (m_hovered) return OrNormal(m_focusImage, m_normalImage);
-  return m_normalImage.Get();
+  return m_normalImage;
 }
 
 void AnimatedBitmapButton::DrawItem(const DRAWITEMSTRUCT& item) {
-  HBITMAP image = ChooseImage(item.itemState);
+  const Platform::Bitmap& image = ChooseImage(item.itemState);
   Platform::MemoryDc imageDc(item.hDC);
-  if (!image || !imageDc.IsValid()) return;
-  Platform::SelectedObject selected(imageDc.Get(), image);
+  if (image.IsEmpty() || !imageDc.IsValid()) return;
+  Platform::SelectedObject selected(imageDc.Get(), image.Get());
   if (!selected.Succeeded()) return;
   PaintParentBackground(item.hDC);
-  const SIZE size = BitmapSize(image);
+  const SIZE size = image.Size();
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   Platform::AlphaBlendImage(item.hDC, item.rcItem, imageDc.Get(), RECT{0, 0, size.cx, size.cy},
                             blend);
@@ -141,9 +135,9 @@ void AnimatedBitmapButton::PaintParentBackground(HDC dc) const {
 }
 
 void AnimatedBitmapButton::SizeToContent() {
-  const HBITMAP image =
-      (m_hovered && !m_focusImage.IsEmpty()) ? m_focusImage.Get() : m_normalImage.Get();
-  const SIZE size = BitmapSize(image);
+  const Platform::Bitmap& image =
+      (m_hovered && !m_focusImage.IsEmpty()) ? m_focusImage : m_normalImage;
+  const SIZE size = image.Size();
   const int width = static_cast<int>(size.cx * m_scale + 0.5);
   const int height = static_cast<int>(size.cy * m_scale + 0.5);
   ::SetWindowPos(Handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

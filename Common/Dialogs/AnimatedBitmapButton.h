@@ -45,7 +45,7 @@ class AnimatedBitmapButton : public Platform::BitmapButton {
   DECLARE_MESSAGE_MAP()
 
  private:
-  HBITMAP ChooseImage(UINT itemState) const;
+  const Platform::Bitmap& ChooseImage(UINT itemState) const;
   void PaintParentBackground(HDC dc) const;
   void DrawCaption(HDC dc, const RECT& itemRect) const;
   // The width of the caption in the font selected into dc.

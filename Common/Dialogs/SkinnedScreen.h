@@ -6,12 +6,18 @@
 // declares its own members and message map and overrides OnInitDialog:
 //
 //   BOOL MyScreen::OnInitDialog() {
-//     InitializeSkeleton({&m_ownButton});   // steps 1 to 5
+//     InitializeSkeleton({&m_ownButton});   // the shared set-up, first
 //     ...own buttons, texts, data...
-//     SetTitleAndOutline();                 // steps 7 and 8
+//     SetTitleAndOutline();                 // once the window has its size
 //     ...own fonts...
 //     return TRUE;
 //   }
+//
+// The shared set-up comes first because it lays the dialog and its controls
+// out again from the template at the display's DPI, which would undo any
+// placing done before it, and gives the screen's own buttons their scale
+// before they size themselves to their images. The outline is cut to the
+// window's size when it is set, so it follows that re-layout.
 #include <initializer_list>
 #include <memory>
 
@@ -43,9 +49,9 @@ class SkinnedScreen : public ImageDialog {
 
  protected:
   void DoDataExchange() override;
-  // The platform initialisation (binding), the base steps, the DPI, the
-  // re-layout from the template and the title-bar buttons; ownButtons get
-  // the scale too.
+  // The platform initialisation (binding), ImageDialog's own set-up (no
+  // WS_EX_APPWINDOW, the tool tip), the DPI, the re-layout from the template
+  // and the title-bar buttons; ownButtons get the scale too.
   void InitializeSkeleton(std::initializer_list<AnimatedBitmapButton*> ownButtons);
   // The window title and the rounded outline.
   void SetTitleAndOutline();

@@ -2,9 +2,13 @@
 
 #include <zlib.h>
 
+#include "Common/Zip/LittleEndian.h"
 #include "Platform/Text/TextConversion.h"
 
 namespace {
+
+using LittleEndian::Read16;
+using LittleEndian::Read32;
 
 constexpr std::uint16_t kFlagUtf8Name = 0x0800;
 constexpr std::uint16_t kUnicodePathId = 0x7075;
@@ -28,15 +32,6 @@ const char16_t kCp437Upper[128] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
-
-std::uint16_t Read16(const std::string& bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                    (static_cast<unsigned char>(bytes[at + 1]) << 8));
-}
-
-std::uint32_t Read32(const std::string& bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(Read16(bytes, at)) | (static_cast<std::uint32_t>(Read16(bytes, at + 2)) << 16);
-}
 
 std::string UpToZero(const std::string& bytes) { return std::string(bytes.c_str()); }
 

@@ -3,22 +3,18 @@
 #include <algorithm>
 #include <vector>
 
+#include "Common/Zip/LittleEndian.h"
+
 namespace ZipRecords {
 namespace {
+
+using LittleEndian::Read16;
+using LittleEndian::Read32;
 
 constexpr std::size_t kNameBufferSize = 260;
 constexpr std::uint64_t kSearchLimit = 65535;
 constexpr std::uint64_t kWindowSize = 1028;
 constexpr std::uint64_t kWindowStep = 1024;
-
-std::uint16_t Read16(const unsigned char* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t Read32(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 bool ReadExactly(Platform::ReadableFile& file, std::uint64_t position, void* buffer, std::size_t size) {
   return file.ReadAt(position, buffer, size) == static_cast<std::int64_t>(size);

@@ -1,11 +1,16 @@
 #include "Common/Zip/ZipTimes.h"
 
+#include "Common/Zip/LittleEndian.h"
 #include "Common/Zip/ZipTypes.h"
+#include "Platform/Files/FileTimes.h"
 
 namespace {
 
+using LittleEndian::Read16;
+using LittleEndian::Read32;
+using Platform::kUnixEpochTicks;
+
 constexpr std::int64_t kTicksPerSecond = 10000000;
-constexpr std::int64_t kUnixEpochTicks = 116444736000000000LL;
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
@@ -24,15 +29,8 @@ std::int64_t DaysFromCivil(int year, int month, int day) {
   return static_cast<std::int64_t>(era) * 146097 + dayOfEra - 719468;
 }
 
-std::uint16_t Read16(const std::string& bytes, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                    (static_cast<unsigned char>(bytes[at + 1]) << 8));
-}
-
 std::uint64_t UnixSecondsToTicks(const std::string& bytes, std::size_t at) {
-  std::uint32_t raw = 0;
-  for (int k = 3; k >= 0; --k) raw = (raw << 8) | static_cast<unsigned char>(bytes[at + k]);
-  const auto seconds = static_cast<std::int32_t>(raw);
+  const auto seconds = static_cast<std::int32_t>(Read32(bytes, at));
   return static_cast<std::uint64_t>(seconds * kTicksPerSecond + kUnixEpochTicks);
 }
 

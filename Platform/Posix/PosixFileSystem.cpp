@@ -9,13 +9,11 @@
 #include <ctime>
 #include <vector>
 
+#include "Platform/Files/FileTimes.h"
 #include "Platform/Text/TextConversion.h"
 
 namespace Platform {
 namespace {
-
-// The ticks from 1601-01-01 to 1970-01-01.
-constexpr std::int64_t kEpochTicks = 116444736000000000LL;
 
 // Entry names may use either separator; POSIX only knows the slash.
 std::string NativePath(const std::wstring& path) {
@@ -27,7 +25,7 @@ std::string NativePath(const std::wstring& path) {
 }
 
 timespec ToTimespec(std::uint64_t ticks) {
-  const std::int64_t since1970 = static_cast<std::int64_t>(ticks) - kEpochTicks;
+  const std::int64_t since1970 = static_cast<std::int64_t>(ticks) - kUnixEpochTicks;
   std::int64_t seconds = since1970 / 10000000;
   std::int64_t rest = since1970 % 10000000;
   if (rest < 0) {
