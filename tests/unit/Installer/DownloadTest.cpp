@@ -9,9 +9,10 @@
 
 #include "FakeHttpClient.h"
 #include "Installer/Engine/InstallException.h"
-#include "Support/LogCapture.h"
 #include "Platform/Text/TextConversion.h"
+#include "Support/LogCapture.h"
 #include "Support/RecordingListener.h"
+#include "Support/TestArchives.h"
 
 namespace {
 
@@ -26,16 +27,8 @@ const char* const DiscoveredLabel = "INFO InstallBackend::Download WinHttpGetPro
 
 class DownloadTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    m_folder = fs::temp_directory_path() / (std::string("korvane-download-") + info->name());
-    fs::remove_all(m_folder);
-    fs::create_directories(m_folder);
-  }
-  void TearDown() override { fs::remove_all(m_folder); }
-
-  std::wstring WorkFolder() const { return Platform::Utf8ToUtf16(m_folder.string() + "/"); }
-  fs::path Archive() const { return m_folder / "Korvane.zip"; }
+  std::wstring WorkFolder() const { return Platform::Utf8ToUtf16(m_folder.Path().string() + "/"); }
+  fs::path Archive() const { return m_folder.Path() / "Korvane.zip"; }
 
   std::wstring Run(FakeHttpClient& http, bool proxyOnly = false) {
     return InstallBackend::PackageDownload(http, {L"localhost", 8443}).Download(WorkFolder(), &listener, cancel,
@@ -61,7 +54,8 @@ class DownloadTest : public ::testing::Test {
     return true;
   }
 
-  fs::path m_folder;
+  // A folder of its own for every run: native and Windows test runs share /tmp.
+  KorvaneTest::ScratchFolder m_folder;
   RecordingListener listener;
   CancelFlag cancel;
   LogCapture log;

@@ -2,18 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "Installer/Engine/Download.h"
+#include "Installer/FakeHttpClient.h"
 #include "Platform/Text/TextConversion.h"
 #include "Support/LogCapture.h"
 #include "Support/RecordingListener.h"
-#include "Installer/FakeHttpClient.h"
+#include "Support/TestArchives.h"
 
 namespace {
 
 using KorvaneTest::FakeHttpClient;
-namespace fs = std::filesystem;
 
 constexpr std::uint32_t MiB4 = 4194304;
 constexpr std::uint32_t NamedProxy = Platform::HttpConstants::AccessTypeNamedProxy;
@@ -25,16 +23,11 @@ class ProxyOptionIgnored : public ::testing::Test {
   ProxyOptionIgnored() : http(2 * MiB4 + 1), workaround(http) {
     http.proxySettings.autoDetect = true;
     http.proxyOptionIgnored = true;
-    folder = fs::temp_directory_path() /
-             (std::string("korvane-proxy-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder);
-    fs::create_directories(folder);
   }
-  ~ProxyOptionIgnored() override { fs::remove_all(folder); }
 
   void Download() {
     InstallBackend::PackageDownload(workaround, {L"localhost", 8443})
-        .Download(Platform::Utf8ToUtf16(folder.string() + "/"), &listener, cancel, false);
+        .Download(Platform::Utf8ToUtf16(folder.Path().string() + "/"), &listener, cancel, false);
   }
   // True when every request went out through a session opened with the
   // discovered proxy.
@@ -49,7 +42,7 @@ class ProxyOptionIgnored : public ::testing::Test {
 
   FakeHttpClient http;
   Platform::ProxyOptionIgnoredWorkaround workaround;
-  fs::path folder;
+  KorvaneTest::ScratchFolder folder;
   KorvaneTest::RecordingListener listener;
   CancelFlag cancel;
   KorvaneTest::LogCapture log;
