@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "Installer/Engine/InstallListener.h"
 #include "Platform/Http/HttpClient.h"

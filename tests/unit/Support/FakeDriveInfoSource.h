@@ -27,9 +27,8 @@ inline std::wstring LogicalQuery(const std::wstring& partition) {
 
 using Object = std::map<std::wstring, std::optional<std::wstring>>;  // nullopt: not a string
 
-// Query text -> result objects.
 struct FakeDriveInfoSource : Platform::IDriveInfoSource {
-  std::map<std::wstring, std::vector<Object>> results;
+  std::map<std::wstring, std::vector<Object>> results;  // query text -> result objects
   std::map<std::wstring, std::wstring> labels;
   std::vector<std::wstring> queries;
   bool reachable = true;
