@@ -255,7 +255,8 @@ std::wstring PackageDownload::Download(const std::wstring& workFolder, IInstallL
 
 std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
                       bool proxyOnly) {
-  return PackageDownload(Platform::TheSystem().http, CompiledInServer()).Download(workFolder, listener, cancel, proxyOnly);
+  PackageDownload download(Platform::TheSystem().http, CompiledInServer());
+  return download.Download(workFolder, listener, cancel, proxyOnly);
 }
 
 }  // namespace InstallBackend

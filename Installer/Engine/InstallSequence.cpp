@@ -31,6 +31,8 @@ class InstallRun {
   bool Attempt(const std::function<void()>& step, const char* genericName);
   bool InstalledApplicationIsGenuine();
   bool Cancelled() const { return m_cancel.IsSet(); }
+  // The system error code the log lines of a failed step end with.
+  std::uint32_t LastError() const { return m_parts.files.LastErrorCode(); }
   bool Fail();
   bool Succeed();
   void Status(int status) {
@@ -45,7 +47,6 @@ class InstallRun {
   void Unzip() { m_parts.extraction.Unzip(m_zipPath, m_drive, m_listener, m_cancel); }
 
   const InstallParts& m_parts;
-  Platform::IFileSystem& m_files;
   const std::wstring& m_drive;
   IInstallListener* m_listener;
   const CancelFlag& m_cancel;
@@ -70,7 +71,7 @@ std::wstring CollapseDoubleSeparators(const std::wstring& path) {
 
 InstallRun::InstallRun(const InstallParts& parts, const std::wstring& drive, const std::wstring& workRoot,
                        IInstallListener* listener, const CancelFlag& cancel)
-    : m_parts(parts), m_files(parts.files), m_drive(drive), m_listener(listener), m_cancel(cancel) {
+    : m_parts(parts), m_drive(drive), m_listener(listener), m_cancel(cancel) {
   const size_t colon = drive.find(L':');
   m_root = (colon == std::wstring::npos ? std::wstring() : drive.substr(0, colon + 1)) + L"\\";
   m_workFolder = DownloadFolderFor(workRoot, m_root[0]);
@@ -78,7 +79,7 @@ InstallRun::InstallRun(const InstallParts& parts, const std::wstring& drive, con
 
 bool InstallRun::Run() {
   StoreError(InstallError::None);
-  if (!m_files.PathExists(m_workFolder)) m_files.MakeFolder(m_workFolder);
+  if (!m_parts.files.PathExists(m_workFolder)) m_parts.files.MakeFolder(m_workFolder);
   if (!DriveIsConnected()) {
     StoreError(InstallError::DriveNotConnected);
     return Fail();
@@ -89,7 +90,7 @@ bool InstallRun::Run() {
     StoreError(readable ? InstallError::NotEnoughSpace : InstallError::DriveNotConnected);
     return Fail();
   }
-  FolderMaker(m_files, std::wstring()).Make(m_drive);
+  FolderMaker(m_parts.files, std::wstring()).Make(m_drive);
 
   const bool firstFailed = !Attempt([this] { Download(false); }, "Download Generic exception");
   if (Cancelled()) return Fail();
@@ -111,7 +112,7 @@ bool InstallRun::DriveIsConnected() {
   try {
     return GetUsbDrives(m_parts.drives).count(m_root[0]) != 0;
   } catch (...) {
-    LOG_ERROR << kLogPrefix << "CheckDriveConnected Generic exception Last error: " << m_files.LastErrorCode();
+    LOG_ERROR << kLogPrefix << "CheckDriveConnected Generic exception Last error: " << LastError();
     return true;
   }
 }
@@ -119,10 +120,10 @@ bool InstallRun::DriveIsConnected() {
 bool InstallRun::DriveHasRoom(bool& readable) {
   try {
     std::uint64_t freeBytes = 0;
-    readable = m_files.GetFreeBytes(m_root, freeBytes);
+    readable = m_parts.files.GetFreeBytes(m_root, freeBytes);
     return readable && freeBytes >= kRequiredFreeBytes;
   } catch (...) {
-    LOG_ERROR << kLogPrefix << "CheckDriveFreeSpace Generic exception Last error: " << m_files.LastErrorCode();
+    LOG_ERROR << kLogPrefix << "CheckDriveFreeSpace Generic exception Last error: " << LastError();
     readable = true;
     return true;
   }
@@ -134,16 +135,16 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
     return true;
   } catch (const InstallException& error) {
     m_retryPointless = error.RetryIsPointless();
-    LOG_ERROR << kLogPrefix << "exception " << LogText(error.Message()) << " Last error: " << m_files.LastErrorCode();
+    LOG_ERROR << kLogPrefix << "exception " << LogText(error.Message()) << " Last error: " << LastError();
   } catch (...) {
-    LOG_ERROR << kLogPrefix << genericName << " Last error: " << m_files.LastErrorCode();
+    LOG_ERROR << kLogPrefix << genericName << " Last error: " << LastError();
   }
   return false;
 }
 
 bool InstallRun::Fail() {
   Status(Failed);
-  m_files.RemoveFile(m_workFolder + ArchiveFileName);
+  m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
   return false;
 }
 
@@ -160,7 +161,7 @@ bool InstallRun::InstalledApplicationIsGenuine() {
     }
     LOG_ERROR << kLogPrefix << LogText(path) << " is not genuine: " << DescribeRefusal(check);
   } catch (...) {
-    LOG_ERROR << kLogPrefix << "CheckSignature Generic exception Last error: " << m_files.LastErrorCode();
+    LOG_ERROR << kLogPrefix << "CheckSignature Generic exception Last error: " << LastError();
   }
   return false;
 }
@@ -171,7 +172,7 @@ bool InstallRun::Succeed() {
   if (Cancelled()) return Fail();
   if (!InstalledApplicationIsGenuine()) return Fail();
   Status(Completed);
-  m_files.RemoveFile(m_workFolder + ArchiveFileName);
+  m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
   return true;
 }
 

@@ -11,9 +11,10 @@ namespace InstallBackend {
 // the base folder, or a path of 260 characters or more.
 std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring& name);
 
-// Writes one entry below the reader's base folder, on its file system: a folder for a directory
-// entry (no attributes, no times), else a file created anew with the
-// entry's attribute bits and, once its data has ended, its three times.
+// Writes one entry below the reader's base folder, on the reader's file
+// system: a folder for a directory entry (no attributes, no times), else a
+// file created anew with the entry's attribute bits and, once its data has
+// ended, its three times.
 // ZipOk; ZipBadArgs for an index out of range; ZipNoFile when the file
 // cannot be created or the name is refused; ZipWriteFailed;
 // ZipBadPassword; ZipInflateFailed when the data cannot be read, decoded or

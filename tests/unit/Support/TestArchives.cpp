@@ -26,6 +26,17 @@ std::unique_ptr<ZipReader> OpenArchive(const std::string& name, const std::wstri
   return OpenZipFile(Platform::TheSystem().files, ArchivePath(name), baseFolder);
 }
 
+std::vector<ZipResult> ItemResults(const std::string& name, int count) {
+  std::vector<ZipResult> results;
+  std::unique_ptr<ZipReader> reader = OpenArchive(name);
+  if (!reader) return results;
+  for (int i = 0; i < count; ++i) {
+    ZipItem item;
+    results.push_back(GetZipItem(reader.get(), i, item));
+  }
+  return results;
+}
+
 ScratchFolder::ScratchFolder() {
   static std::atomic<int> counter{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();

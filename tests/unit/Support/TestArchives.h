@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Common/Zip/ZipReader.h"
 
@@ -25,6 +26,10 @@ std::wstring ArchivePath(const std::string& name);
 // A generated archive opened on the real file system; the base folder only
 // matters to tests that extract.
 std::unique_ptr<ZipReader> OpenArchive(const std::string& name, const std::wstring& baseFolder = L"unused\\");
+
+// What GetZipItem gives for each of an archive's first `count` entries, in
+// order; empty when the archive cannot be opened.
+std::vector<ZipResult> ItemResults(const std::string& name, int count);
 
 // A fresh, empty folder removed again with everything in it.
 class ScratchFolder {
