@@ -5,6 +5,7 @@
 #include "Installer/App/ArgumentValue.h"
 #include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Engine/InstallSequence.h"
+#include "Installer/Engine/Recovery.h"
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/DiagnosticLog.h"
 #include "Installer/Log/Log.h"
@@ -51,8 +52,11 @@ int CInstallerApp::InitInstance() {
   Platform::InitRichEdit();
 
   // A Korvane.exe on the drive that is not the maker's is never run: the run
-  // goes on as if the drive had none, and the wizard replaces it.
+  // goes on as if the drive had none, and the wizard replaces it. An update
+  // interrupted there is finished or undone first, so that what is opened
+  // is one whole version.
   if (values.driveGiven) {
+    InstallBackend::RecoverInterruptedInstall(std::wstring(1, values.driveLetter) + L":\\");
     const std::wstring installed = InstalledExecutablePath(values.driveLetter);
     if (Platform::TheSystem().files.PathExists(installed) && StartInstalledApplication(installed, std::wstring())) return false;
   }

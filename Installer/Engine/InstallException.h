@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "Installer/Engine/InstallListener.h"
+
 namespace InstallBackend {
 
 // The one error the engine's steps raise. Install is the only place that
@@ -11,14 +13,19 @@ class InstallException {
   // when the target drive itself is the obstacle.
   enum class Retry { Worthwhile, Pointless };
 
-  explicit InstallException(std::wstring message, Retry retry = Retry::Worthwhile)
-      : m_message(std::move(message)), m_retry(retry) {}
+  // cause: the error code the screen explains the failure with, when the
+  // general text would not say what the user can do about it.
+  explicit InstallException(std::wstring message, Retry retry = Retry::Worthwhile,
+                            InstallError cause = InstallError::None)
+      : m_message(std::move(message)), m_retry(retry), m_cause(cause) {}
   const std::wstring& Message() const { return m_message; }
   bool RetryIsPointless() const { return m_retry == Retry::Pointless; }
+  InstallError Cause() const { return m_cause; }
 
  private:
   std::wstring m_message;
   Retry m_retry;
+  InstallError m_cause;
 };
 
 }  // namespace InstallBackend

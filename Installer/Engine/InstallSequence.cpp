@@ -1,11 +1,17 @@
 #include "Installer/Engine/InstallSequence.h"
 
+#include <chrono>
 #include <functional>
 
 #include "Common/Drives/UsbDrives.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/InstalledApplication.h"
+#include "Installer/Engine/Commit.h"
+#include "Installer/Engine/FileTree.h"
 #include "Installer/Engine/MakeFolders.h"
+#include "Installer/Engine/ProgressShare.h"
+#include "Installer/Engine/Recovery.h"
+#include "Installer/Engine/StagingArea.h"
 #include "Installer/Log/Log.h"
 #include "Platform/SystemServices.h"
 
@@ -17,6 +23,14 @@ const wchar_t kDownloadFolderPrefix[] = L"KV_Install_";
 // The log lines of the steps whose errors carry no message text.
 const char kLogPrefix[] = "InstallBackend::Install ";
 
+// The second half of the bar: extracting into the staging folder, then the
+// renames of the commit.
+constexpr float kStagingShare = 0.9f;
+
+// A cancelled run gives up removing its staging folder after this long, so
+// that the screen closes promptly; the next run's recovery removes the rest.
+constexpr auto kCancelledCleanUpTime = std::chrono::milliseconds(800);
+
 // One run of the sequence: its folders, its reporting and its clean-up.
 class InstallRun {
  public:
@@ -26,10 +40,15 @@ class InstallRun {
 
  private:
   bool DriveIsConnected();
+  bool DriveIsStillThere();
   bool DriveHasRoom(bool& readable);
+  void MakeTarget();
+  void Stage();
+  void ClearStaging();
+  bool VerifyAndCommit();
   // Runs one download or extraction step; false after logging what it raised.
   bool Attempt(const std::function<void()>& step, const char* genericName);
-  bool InstalledApplicationIsGenuine();
+  bool StagedApplicationIsGenuine();
   bool Cancelled() const { return m_cancel.IsSet(); }
   // The system error code the log lines of a failed step end with.
   std::uint32_t LastError() const { return m_parts.files.LastErrorCode(); }
@@ -39,21 +58,25 @@ class InstallRun {
     if (m_listener) m_listener->OnStatus(status);
   }
   void StoreError(InstallError code) {
+    if (code != InstallError::None) m_errorStored = true;
     if (m_listener) m_listener->SetErrorCode(static_cast<int>(code));
   }
   void Download(bool proxyOnly) {
     m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly);
   }
-  void Unzip() { m_parts.extraction.Unzip(m_zipPath, m_drive, m_listener, m_cancel); }
 
   const InstallParts& m_parts;
   const std::wstring& m_drive;
+  const StagingArea m_area;
   IInstallListener* m_listener;
   const CancelFlag& m_cancel;
   std::wstring m_root;
   std::wstring m_workFolder;
   std::wstring m_zipPath;
   bool m_retryPointless = false;  // the last step failed in a way a new download cannot mend
+  bool m_errorStored = false;
+  bool m_madeTarget = false;      // the target folder did not exist before this run
+  bool m_stagingIsOurs = false;   // a staging folder this run made and no commit has taken over
 };
 
 // A working root on a network share (\\server\share\..., where the
@@ -71,7 +94,7 @@ std::wstring CollapseDoubleSeparators(const std::wstring& path) {
 
 InstallRun::InstallRun(const InstallParts& parts, const std::wstring& drive, const std::wstring& workRoot,
                        IInstallListener* listener, const CancelFlag& cancel)
-    : m_parts(parts), m_drive(drive), m_listener(listener), m_cancel(cancel) {
+    : m_parts(parts), m_drive(drive), m_area(drive), m_listener(listener), m_cancel(cancel) {
   const size_t colon = drive.find(L':');
   m_root = (colon == std::wstring::npos ? std::wstring() : drive.substr(0, colon + 1)) + L"\\";
   m_workFolder = DownloadFolderFor(workRoot, m_root[0]);
@@ -84,28 +107,92 @@ bool InstallRun::Run() {
     StoreError(InstallError::DriveNotConnected);
     return Fail();
   }
+  // What an interrupted run left is put right before anything else, also
+  // before the free space is measured: a rolled-back update gives it back.
+  if (!RecoverInterruptedInstall(m_parts.files, m_area.target)) return Fail();
   bool readable = true;
   if (!DriveHasRoom(readable)) {
     // A volume whose free space cannot be read is not usable as a target.
     StoreError(readable ? InstallError::NotEnoughSpace : InstallError::DriveNotConnected);
     return Fail();
   }
-  FolderMaker(m_parts.files, std::wstring()).Make(m_drive);
+  MakeTarget();
 
   const bool firstFailed = !Attempt([this] { Download(false); }, "Download Generic exception");
   if (Cancelled()) return Fail();
   if (firstFailed) {
     if (!Attempt([this] { Download(true); }, "Generic exception") || Cancelled()) return Fail();
   }
-  if (Attempt([this] { Unzip(); }, "Generic exception")) return Succeed();
+  if (Attempt([this] { Stage(); }, "Generic exception")) return VerifyAndCommit();
+  ClearStaging();
   if (Cancelled() || m_retryPointless) return Fail();
   const bool retried = Attempt(
       [this] {
         Download(true);
-        Unzip();
+        Stage();
       },
       "Generic exception");
-  return retried ? Succeed() : Fail();
+  return retried ? VerifyAndCommit() : Fail();
+}
+
+void InstallRun::MakeTarget() {
+  const bool root = m_area.target.size() <= 3;
+  m_madeTarget = !root && !m_parts.files.PathExists(WithoutSeparator(m_area.target));
+  FolderMaker(m_parts.files, std::wstring()).Make(m_drive);
+}
+
+// The package goes into the staging folder, never over the installed files.
+void InstallRun::Stage() {
+  ClearStaging();
+  m_stagingIsOurs = true;
+  m_parts.files.MakeFolder(WithoutSeparator(m_area.folder));
+  std::uint32_t attributes = 0;
+  if (m_parts.files.GetPathAttributes(WithoutSeparator(m_area.folder), attributes)) {
+    m_parts.files.SetPathAttributes(WithoutSeparator(m_area.folder), attributes | Platform::kAttributeHidden);
+  }
+  m_parts.files.MakeFolder(WithoutSeparator(m_area.newTree));
+  // The target, not the staging folder that is about to go, stays the
+  // current directory: Windows removes no folder that is some process's.
+  try {
+    if (m_listener) {
+      ProgressShare share(*m_listener, 0.0f, kStagingShare);
+      m_parts.extraction.Unzip(m_zipPath, WithoutSeparator(m_area.newTree), &share, m_cancel);
+    } else {
+      m_parts.extraction.Unzip(m_zipPath, WithoutSeparator(m_area.newTree), nullptr, m_cancel);
+    }
+  } catch (...) {
+    m_parts.files.SetCurrentFolder(m_drive);
+    throw;
+  }
+  m_parts.files.SetCurrentFolder(m_drive);
+}
+
+void InstallRun::ClearStaging() {
+  if (!m_stagingIsOurs) return;
+  const Deadline until =
+      Cancelled() ? std::chrono::steady_clock::now() + kCancelledCleanUpTime : kNoDeadline;
+  if (RemoveTree(m_parts.files, m_area.folder, until)) m_stagingIsOurs = false;
+}
+
+// Nothing installed is touched before the staged package has proved whole
+// (the extraction checked every entry's CRC-32) and its Korvane.exe the
+// maker's.
+bool InstallRun::VerifyAndCommit() {
+  if (Cancelled() || !StagedApplicationIsGenuine()) return Fail();
+  m_stagingIsOurs = false;
+  bool committed = false;
+  const bool ended = Attempt(
+      [this, &committed] {
+        if (m_listener) {
+          ProgressShare share(*m_listener, kStagingShare, 1.0f - kStagingShare);
+          committed = CommitStaged(m_parts.files, m_area, &share, m_cancel);
+        } else {
+          committed = CommitStaged(m_parts.files, m_area, nullptr, m_cancel);
+        }
+      },
+      "Commit Generic exception");
+  if (!ended || !committed) return Fail();
+  return Succeed();
 }
 
 bool InstallRun::DriveIsConnected() {
@@ -114,6 +201,17 @@ bool InstallRun::DriveIsConnected() {
   } catch (...) {
     LOG_ERROR << kLogPrefix << "CheckDriveConnected Generic exception Last error: " << LastError();
     return true;
+  }
+}
+
+// A drive pulled during the run explains its failure better than any
+// step's error: the user is told to check it is connected.
+bool InstallRun::DriveIsStillThere() {
+  std::uint64_t freeBytes = 0;
+  try {
+    return DriveIsConnected() && m_parts.files.GetFreeBytes(m_root, freeBytes);
+  } catch (...) {
+    return true;  // the earlier check has logged why the volume cannot be asked
   }
 }
 
@@ -135,6 +233,7 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
     return true;
   } catch (const InstallException& error) {
     m_retryPointless = error.RetryIsPointless();
+    if (error.Cause() != InstallError::None) StoreError(error.Cause());
     LOG_ERROR << kLogPrefix << "exception " << LogText(error.Message()) << " Last error: " << LastError();
   } catch (...) {
     LOG_ERROR << kLogPrefix << genericName << " Last error: " << LastError();
@@ -143,6 +242,9 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
 }
 
 bool InstallRun::Fail() {
+  ClearStaging();
+  if (m_madeTarget) m_parts.files.RemoveFolder(WithoutSeparator(m_area.target));
+  if (!m_errorStored && !Cancelled() && !DriveIsStillThere()) StoreError(InstallError::DriveNotConnected);
   Status(Failed);
   m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
   return false;
@@ -150,11 +252,14 @@ bool InstallRun::Fail() {
 
 // A package whose Korvane.exe is not the maker's (replaced on the server,
 // damaged, unsigned) is no install: the program the user would start from the
-// drive is not ours. Fetching it once more would bring the same file.
-bool InstallRun::InstalledApplicationIsGenuine() {
+// drive would not be ours, so it never replaces the installed one. Fetching
+// it once more would bring the same file. The log names the file by the
+// place it is checked for.
+bool InstallRun::StagedApplicationIsGenuine() {
   const std::wstring path = InstalledExecutableIn(m_drive);
   try {
-    const Platform::SignatureCheck check = m_parts.signatures.CheckMakerSignature(path);
+    const Platform::SignatureCheck check =
+        m_parts.signatures.CheckMakerSignature(m_area.newTree + kInstalledExecutableName);
     if (check.IsGenuine()) {
       LOG_INFO << kLogPrefix << LogText(path) << " is signed by " << LogText(check.signer);
       return true;
@@ -166,11 +271,7 @@ bool InstallRun::InstalledApplicationIsGenuine() {
   return false;
 }
 
-// An extraction stopped by a cancel left a partial product: that is never
-// reported as installed.
 bool InstallRun::Succeed() {
-  if (Cancelled()) return Fail();
-  if (!InstalledApplicationIsGenuine()) return Fail();
   Status(Completed);
   m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
   return true;

@@ -28,7 +28,9 @@ void CheckDistinctNames(const std::vector<ZipItem>& items) {
   for (const ZipItem& item : items) {
     const bool folder = (item.attributes & Platform::kAttributeDirectory) != 0;
     const auto inserted = seen.emplace(FoldEntryPath(item.name), folder);
-    if (!inserted.second && !(folder && inserted.first->second)) throw InstallException(kSameFile + item.name);
+    if (!inserted.second && !(folder && inserted.first->second)) {
+      throw InstallException(kSameFile + item.name, InstallException::Retry::Pointless);
+    }
   }
 }
 
@@ -67,7 +69,7 @@ void CheckBeforeWriting(ZipReader& reader, int count) {
   if (needed > freeBytes) {
     throw InstallException(kNoRoom + std::to_wstring(needed) + L" bytes needed, " + std::to_wstring(freeBytes) +
                                L" bytes free",
-                           InstallException::Retry::Pointless);
+                           InstallException::Retry::Pointless, InstallError::NotEnoughSpace);
   }
 }
 
@@ -87,7 +89,8 @@ void PackageExtraction::Unzip(const std::wstring& zipPath, const std::wstring& d
   // Whatever is extracted may rely on the target being the current
   // directory, as it always has been; the entries' places come from the
   // base folder the reader is given, never from the directory.
-  if (!m_files.SetCurrentFolder(drive)) throw InstallException(kOpenFailed);
+  // A target that cannot be entered stays so whatever is downloaded.
+  if (!m_files.SetCurrentFolder(drive)) throw InstallException(kOpenFailed, InstallException::Retry::Pointless);
   std::unique_ptr<ZipReader> reader = OpenZipFile(m_files, zipPath, drive);
   if (!reader) throw InstallException(kOpenFailed);
 
@@ -102,9 +105,15 @@ void PackageExtraction::Unzip(const std::wstring& zipPath, const std::wstring& d
     if (cancel.IsSet()) break;
     ZipItem item;
     if (GetZipItem(reader.get(), i, item) != ZipOk) throw InstallException(kGetItemFailed);
-    const ZipResult code = UnzipItem(reader.get(), i, item.name, folders);
+    const ZipResult code = UnzipItem(reader.get(), i, item.name, folders, &cancel);
+    if (cancel.IsSet()) break;
     if (item.attributes & Platform::kAttributeHidden) HideExtractedEntry(*reader, item.name);
-    if (code != ZipOk) throw InstallException(kUnzipItemFailed);
+    // Damaged data may come whole with the next download; a file that
+    // cannot be written, or a name that is refused, comes back the same.
+    if (code != ZipOk) {
+      throw InstallException(kUnzipItemFailed, code == ZipInflateFailed ? InstallException::Retry::Worthwhile
+                                                                        : InstallException::Retry::Pointless);
+    }
     if (listener) listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
   }
   CloseZipFile(std::move(reader));

@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::size_t kMaxPathUnits = 259;
 
-ZipResult CopyEntryData(ZipReader* reader, Platform::WritableFile& file, const ZipItem& item) {
+ZipResult CopyEntryData(ZipReader* reader, Platform::WritableFile& file, const ZipItem& item,
+                        const CancelFlag* cancel) {
   std::vector<unsigned char>& buffer = reader->OutputBuffer();
   // Every round either writes bytes, ends the entry or fails; the stream
   // refuses to go on once its data is used up.
@@ -18,6 +19,7 @@ ZipResult CopyEntryData(ZipReader* reader, Platform::WritableFile& file, const Z
     if (read.status == ZipStreamStatus::BadPassword) return ZipBadPassword;
     if (read.status != ZipStreamStatus::Ok) return ZipInflateFailed;
     if (read.produced > 0 && !file.Write(buffer.data(), read.produced)) return ZipWriteFailed;
+    if (cancel && cancel->IsSet()) return ZipWriteFailed;
     if (read.ended) {
       file.SetTimes(item.creationTime, item.accessTime, item.modificationTime);
       return ZipOk;
@@ -40,7 +42,8 @@ ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name) {
   return UnzipItem(reader, index, name, folders);
 }
 
-ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders) {
+ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders,
+                    const CancelFlag* cancel) {
   if (!reader || index < 0 || index >= reader->EntryCount()) return ZipBadArgs;
   ZipItem item;
   // Served from the reader's cache: the caller has just fetched this item.
@@ -51,14 +54,16 @@ ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, Fold
   if (path.empty()) return ZipNoFile;
   if (item.attributes & Platform::kAttributeDirectory) {
     folders.Make(name);
-    return ZipOk;
+    // An empty folder that could not be made would be missing unnoticed:
+    // no file inside it fails to show it.
+    return reader->Files().PathExists(path) ? ZipOk : ZipNoFile;
   }
   const std::size_t separator = name.find_last_of(L"/\\");
   folders.Make(separator == std::wstring::npos ? std::wstring() : name.substr(0, separator + 1));
   std::unique_ptr<Platform::WritableFile> file = reader->Files().CreateForWriting(path, item.attributes);
   if (!file) return ZipNoFile;
   OpenEntryStream(reader);
-  const ZipResult result = CopyEntryData(reader, *file, item);
+  const ZipResult result = CopyEntryData(reader, *file, item, cancel);
   file.reset();
   CloseEntryStream(reader);
   return result;

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "Common/Zip/ZipReader.h"
+#include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/MakeFolders.h"
 
 namespace InstallBackend {
@@ -22,7 +23,9 @@ std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring
 ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name);
 
 // The same within one extraction: folders reaches below the reader's base
-// folder and remembers the folders made for earlier entries.
-ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders);
+// folder and remembers the folders made for earlier entries. A cancel, read
+// after every block written, stops a long entry part-way (ZipWriteFailed).
+ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders,
+                    const CancelFlag* cancel = nullptr);
 
 }  // namespace InstallBackend

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Windows uses the real Win32 calls; the POSIX file system exists so that
 // the same logic runs natively under the sanitizers, the fuzzer and the
@@ -36,6 +37,14 @@ class WritableFile {
   virtual bool Write(const void* data, std::size_t size) = 0;
   // Times in 100-nanosecond ticks since 1601-01-01 00:00 UTC.
   virtual bool SetTimes(std::uint64_t creation, std::uint64_t access, std::uint64_t modification) = 0;
+  // Puts what was written onto the disk itself, past every cache.
+  virtual bool Flush() = 0;
+};
+
+// One name in a folder ("." and ".." are never listed).
+struct FolderEntry {
+  std::wstring name;
+  bool isFolder = false;
 };
 
 // The file, folder and volume operations of the install: the install
@@ -67,6 +76,13 @@ class IFileSystem {
   // parents are made by the install engine's MakeFolders, on top of this.
   virtual bool MakeFolder(const std::wstring& path) = 0;
   virtual bool RemoveFile(const std::wstring& path) = 0;
+  // Removes an empty folder.
+  virtual bool RemoveFolder(const std::wstring& path) = 0;
+  // Renames a file or folder within its volume, in one step; never
+  // replaces anything already at `to`.
+  virtual bool MovePath(const std::wstring& from, const std::wstring& to) = 0;
+  // Replaces entries with the names in folder; false when it cannot be read.
+  virtual bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) = 0;
 
   // The process's current directory is process-wide state: only the
   // extraction sets it, and nothing reads it back.

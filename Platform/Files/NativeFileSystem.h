@@ -17,6 +17,9 @@ class NativeFileSystem final : public IFileSystem {
   bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) override;
   bool MakeFolder(const std::wstring& path) override;
   bool RemoveFile(const std::wstring& path) override;
+  bool RemoveFolder(const std::wstring& path) override;
+  bool MovePath(const std::wstring& from, const std::wstring& to) override;
+  bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) override;
   bool SetCurrentFolder(const std::wstring& path) override;
   std::int64_t CurrentUtcOffsetTicks() override;
   std::uint32_t LastErrorCode() override;

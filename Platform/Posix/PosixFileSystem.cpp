@@ -1,6 +1,8 @@
 #include "Platform/Files/NativeFileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -105,8 +107,24 @@ class PosixWritableFile : public WritableFile {
     return ::futimens(m_fd.Get(), times) == 0;
   }
 
+  bool Flush() override { return ::fsync(m_fd.Get()) == 0; }
+
  private:
   FileDescriptor m_fd;
+};
+
+class FolderStream {
+ public:
+  explicit FolderStream(const std::string& path) : m_dir(::opendir(path.c_str())) {}
+  ~FolderStream() {
+    if (m_dir) ::closedir(m_dir);
+  }
+  FolderStream(const FolderStream&) = delete;
+  FolderStream& operator=(const FolderStream&) = delete;
+  DIR* Get() const { return m_dir; }
+
+ private:
+  DIR* m_dir;
 };
 
 }  // namespace
@@ -194,6 +212,30 @@ std::int64_t NativeFileSystem::CurrentUtcOffsetTicks() {
 }
 
 bool NativeFileSystem::RemoveFile(const std::wstring& path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+bool NativeFileSystem::RemoveFolder(const std::wstring& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
+
+// renameat2's RENAME_NOREPLACE does the Windows move in one step: it never
+// replaces what is already there.
+bool NativeFileSystem::MovePath(const std::wstring& from, const std::wstring& to) {
+  return ::renameat2(AT_FDCWD, NativePath(from).c_str(), AT_FDCWD, NativePath(to).c_str(), RENAME_NOREPLACE) == 0;
+}
+
+bool NativeFileSystem::ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  const std::string native = NativePath(folder);
+  FolderStream stream(native);
+  if (!stream.Get()) return false;
+  errno = 0;
+  while (const dirent* entry = ::readdir(stream.Get())) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat info;
+    const bool folderEntry = ::lstat((native + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    entries.push_back({Utf8ToUtf16(name), folderEntry});
+  }
+  return errno == 0;
+}
 
 std::uint32_t NativeFileSystem::LastErrorCode() { return static_cast<std::uint32_t>(errno); }
 

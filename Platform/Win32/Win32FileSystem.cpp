@@ -83,8 +83,28 @@ class Win32WritableFile : public WritableFile {
     return ::SetFileTime(m_handle.Get(), &created, &accessed, &modified) != FALSE;
   }
 
+  bool Flush() override { return ::FlushFileBuffers(m_handle.Get()) != FALSE; }
+
  private:
   UniqueHandle m_handle;
+};
+
+// A folder search, closed by FindClose rather than CloseHandle.
+class FolderSearch {
+ public:
+  FolderSearch(const std::wstring& folder, WIN32_FIND_DATAW& found)
+      : m_handle(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                    nullptr, 0)) {}
+  ~FolderSearch() {
+    if (Valid()) ::FindClose(m_handle);
+  }
+  FolderSearch(const FolderSearch&) = delete;
+  FolderSearch& operator=(const FolderSearch&) = delete;
+  bool Valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+  bool Next(WIN32_FIND_DATAW& found) { return ::FindNextFileW(m_handle, &found) != FALSE; }
+
+ private:
+  HANDLE m_handle;
 };
 
 }  // namespace
@@ -168,6 +188,29 @@ bool NativeFileSystem::PathExists(const std::wstring& path) {
 }
 
 bool NativeFileSystem::RemoveFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+
+bool NativeFileSystem::RemoveFolder(const std::wstring& path) { return ::RemoveDirectoryW(path.c_str()) != FALSE; }
+
+// Without MOVEFILE_COPY_ALLOWED a move to another volume fails instead of
+// turning into a copy that a pulled drive could leave half done.
+bool NativeFileSystem::MovePath(const std::wstring& from, const std::wstring& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), 0) != FALSE;
+}
+
+bool NativeFileSystem::ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  std::wstring parent = folder;
+  while (!parent.empty() && (parent.back() == L'\\' || parent.back() == L'/')) parent.pop_back();
+  WIN32_FIND_DATAW found;
+  FolderSearch search(parent, found);
+  if (!search.Valid()) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (search.Next(found));
+  return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
 
 std::uint32_t NativeFileSystem::LastErrorCode() { return ::GetLastError(); }
 

@@ -16,9 +16,20 @@ using ::testing::HasSubstr;
 const std::wstring kWorkRoot = L"C:\\Temp\\{502ABB8A-27F4-4A9D-A0B4-C99B926B99EE}\\";
 const std::wstring kWorkFolder = kWorkRoot + L"KV_Install_E\\";
 const std::wstring kArchive = kWorkFolder + L"Korvane.zip";
+const std::wstring kStaged = L"E:\\.korvane-staging\\new";
 
-// Only what the sequence itself asks of the disk; the extraction's own
-// use of it is the scripted extraction's business.
+bool InStaging(const std::wstring& path) { return path.find(L".korvane-staging") != std::wstring::npos; }
+
+// Accepts the journal and drops it.
+struct NullFile final : Platform::WritableFile {
+  bool Write(const void*, std::size_t) override { return true; }
+  bool SetTimes(std::uint64_t, std::uint64_t, std::uint64_t) override { return true; }
+  bool Flush() override { return true; }
+};
+
+// Only what the sequence itself asks of the disk is recorded; the
+// extraction's use of it is the scripted extraction's business, and the
+// staging folder's (empty here: nothing is extracted) the commit tests'.
 struct FakeFileSystem final : Platform::IFileSystem {
   std::uint64_t freeBytes = 8ull * 1024 * 1024 * 1024;
   bool volumeReadable = true;
@@ -27,7 +38,7 @@ struct FakeFileSystem final : Platform::IFileSystem {
 
   std::unique_ptr<Platform::ReadableFile> OpenForReading(const std::wstring&) override { return nullptr; }
   std::unique_ptr<Platform::WritableFile> CreateForWriting(const std::wstring&, std::uint32_t) override {
-    return nullptr;
+    return std::make_unique<NullFile>();
   }
   bool PathExists(const std::wstring&) override { return false; }
   bool GetPathAttributes(const std::wstring&, std::uint32_t&) override { return false; }
@@ -39,11 +50,17 @@ struct FakeFileSystem final : Platform::IFileSystem {
     return volumeReadable;
   }
   bool MakeFolder(const std::wstring& path) override {
-    made.push_back(path);
+    if (!InStaging(path)) made.push_back(path);
     return true;
   }
   bool RemoveFile(const std::wstring& path) override {
-    deleted.push_back(path);
+    if (!InStaging(path)) deleted.push_back(path);
+    return true;
+  }
+  bool RemoveFolder(const std::wstring&) override { return true; }
+  bool MovePath(const std::wstring&, const std::wstring&) override { return true; }
+  bool ListFolder(const std::wstring&, std::vector<Platform::FolderEntry>& entries) override {
+    entries.clear();
     return true;
   }
   bool SetCurrentFolder(const std::wstring&) override { return false; }
@@ -118,7 +135,7 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
       case Outcome::NoRoom:
         throw InstallException(L"InstallBackend::Unzip Not enough free space on the target: 300 bytes needed, "
                                L"200 bytes free",
-                               InstallException::Retry::Pointless);
+                               InstallException::Retry::Pointless, InstallError::NotEnoughSpace);
       default:
         break;
     }
@@ -164,16 +181,17 @@ TEST_F(InstallSequence, SuccessfulRunDownloadsDirectlyExtractsAndDeletesTheArchi
   EXPECT_TRUE(Run());
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 2"));
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
-  EXPECT_THAT(script.unzipTargets, ElementsAre(L"E:"));
+  EXPECT_THAT(script.unzipTargets, ElementsAre(kStaged));
   EXPECT_THAT(files.made, ElementsAre(kWorkFolder, L"E:"));
   EXPECT_THAT(files.deleted, ElementsAre(kArchive));
-  EXPECT_THAT(script.checkedPaths, ElementsAre(L"E:\\Korvane.exe"));
+  // The staged file is checked; the log names the place it is going to.
+  EXPECT_THAT(script.checkedPaths, ElementsAre(kStaged + L"\\Korvane.exe"));
   EXPECT_THAT(log.lines(), ElementsAre(kAccepted));
 }
 
 TEST_F(InstallSequence, NullListenerGetsNoCallAndTheResultTellsTheOutcome) {
   EXPECT_TRUE(RunTelling(nullptr, L"E:\\Apps"));
-  EXPECT_THAT(script.unzipTargets, ElementsAre(L"E:\\Apps"));
+  EXPECT_THAT(script.unzipTargets, ElementsAre(L"E:\\Apps\\.korvane-staging\\new"));
   // The target is made with every missing parent, outermost first.
   EXPECT_THAT(files.made, ElementsAre(kWorkFolder, L"E:", L"E:\\Apps"));
   drives.results.clear();
@@ -300,7 +318,7 @@ TEST_F(InstallSequence, ApplicationSignedBySomebodyElseIsNamedInTheLog) {
   script.check.result = Platform::SignatureCheck::kSignerMismatch;
   script.check.signer = L"Korvane Other Signer";
   EXPECT_FALSE(RunTelling(nullptr, L"E:\\Apps"));
-  EXPECT_THAT(script.checkedPaths, ElementsAre(L"E:\\Apps\\Korvane.exe"));
+  EXPECT_THAT(script.checkedPaths, ElementsAre(L"E:\\Apps\\.korvane-staging\\new\\Korvane.exe"));
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install E:\\Apps\\Korvane.exe is not genuine: "
                                        "result 0x800B0004, signed by \"Korvane Other Signer\""));
 }
@@ -343,13 +361,13 @@ TEST_F(InstallSequence, DownloadFolderAddsNoSeparatorOfItsOwnNextToTheWorkingFol
 namespace {
 
 // A drive that cannot hold the package stays too small for any new
-// download: one failure, logged with its numbers, the general failure text.
+// download: one failure, logged with its numbers, told as the lack of room.
 TEST_F(InstallSequence, DriveTooSmallForThePackageFailsWithoutAnotherDownload) {
   script.extractions = {Outcome::NoRoom};
   EXPECT_FALSE(Run());
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
   EXPECT_EQ(script.unzipTargets.size(), 1u);
-  EXPECT_EQ(listener.code, 0);
+  EXPECT_EQ(listener.code, 1024);
   EXPECT_EQ(listener.calls.back(), "status 3");
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::Unzip Not enough free "
                                        "space on the target: 300 bytes needed, 200 bytes free Last error: 87"));

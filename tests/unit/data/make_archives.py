@@ -342,6 +342,18 @@ def make_python_archives(out):
     python_zip(os.path.join(out, "long_name.zip"), [
         ("short.txt", b"short", D), ("n" * 256 + ".txt", b"too long", D)])
     python_zip(os.path.join(out, "ok_259.zip"), [("m" * 255 + ".txt", b"fits", D)])
+    # The new version the transaction tests put over an older one: replaced
+    # files, a replaced file in a kept folder, new folders (one empty).
+    python_zip(os.path.join(out, "update_v2.zip"), [
+        ("Korvane.exe", b"MZ new version", D),
+        ("version.txt", b"2.0\n", S),
+        ("data/", b"", S),
+        ("data/signatures.db", b"new signatures " * 20, D),
+        ("data/extra/rules.db", b"new rules", D),
+        ("fresh/", b"", S),
+        ("fresh/empty/", b"", S),
+        ("fresh/notes.txt", b"new notes", D),
+    ])
     make_damaged(out)
 
 

@@ -1,0 +1,182 @@
+#include "Installer/Engine/Commit.h"
+
+#include <chrono>
+#include <thread>
+#include <unordered_set>
+
+#include "Installer/Engine/FileTree.h"
+#include "Installer/Engine/InstallException.h"
+#include "Platform/Files/FileSystem.h"
+
+namespace InstallBackend {
+namespace {
+
+const wchar_t kLogPrefix[] = L"InstallBackend::Commit ";
+
+// The application was asked to quit when the download began; it may still
+// be closing its files.
+constexpr auto kLockedFileWait = std::chrono::seconds(5);
+constexpr auto kLockedFileRetryPause = std::chrono::milliseconds(100);
+
+[[noreturn]] void Refuse(const std::wstring& why, const std::wstring& path) {
+  throw InstallException(kLogPrefix + why + path, InstallException::Retry::Pointless);
+}
+
+std::wstring ParentOf(const std::wstring& relative) {
+  const std::size_t separator = relative.find_last_of(L'\\');
+  return separator == std::wstring::npos ? std::wstring() : relative.substr(0, separator);
+}
+
+class Commit {
+ public:
+  Commit(Platform::IFileSystem& files, const StagingArea& area, IInstallListener* listener, const CancelFlag& cancel)
+      : m_files(files), m_area(area), m_listener(listener), m_cancel(cancel) {}
+
+  bool Run();
+
+ private:
+  void Plan();
+  void Place(const std::wstring& relative);
+  void MakeBackupFolders(const std::wstring& relative);
+  bool MoveAside(const std::wstring& installed, const std::wstring& backup);
+  void Undo(const std::wstring& why, const std::wstring& path);
+
+  Platform::IFileSystem& m_files;
+  const StagingArea& m_area;
+  IInstallListener* m_listener;
+  const CancelFlag& m_cancel;
+  CommitPlan m_plan;
+  std::unordered_set<std::wstring> m_backupFolders;
+};
+
+// Everything that would make a rename fail for a reason the target itself
+// holds is found before the first one: the journal is only written for a
+// commit that can go through.
+void Commit::Plan() {
+  TreeListing staged;
+  if (!ListTree(m_files, m_area.newTree, staged)) Refuse(L"Staged files cannot be listed: ", m_area.newTree);
+  for (const std::wstring& folder : staged.folders) {
+    std::uint32_t attributes = 0;
+    if (!m_files.GetPathAttributes(m_area.target + folder, attributes)) {
+      // The roll-back removes what is listed here: a folder that is only
+      // unreadable for a moment must not be taken for a new one.
+      if (m_files.PathExists(m_area.target + folder)) Refuse(L"Folder cannot be read: ", m_area.target + folder);
+      m_plan.newFolders.push_back(folder);
+    } else if (!(attributes & Platform::kAttributeDirectory)) {
+      Refuse(L"A file is in the way of folder ", m_area.target + folder);
+    }
+  }
+  for (const std::wstring& file : staged.files) {
+    std::uint32_t attributes = 0;
+    if (m_files.GetPathAttributes(m_area.target + file, attributes)) {
+      if (attributes & Platform::kAttributeDirectory) Refuse(L"A folder is in the way of file ", m_area.target + file);
+      // Windows never replaces a read-only file; neither does an update.
+      if (attributes & Platform::kAttributeReadOnly) Refuse(L"Read-only file in the way: ", m_area.target + file);
+    }
+  }
+  m_plan.files = staged.files;
+}
+
+bool Commit::Run() {
+  Plan();
+  if (m_cancel.IsSet()) return false;
+  if (!WriteJournal(m_files, m_area.journal, m_plan)) Undo(L"Journal cannot be written: ", m_area.journal);
+  if (!m_files.MakeFolder(WithoutSeparator(m_area.backups)) && !m_files.PathExists(m_area.backups)) {
+    Undo(L"Backup folder cannot be made: ", m_area.backups);
+  }
+  for (const std::wstring& folder : m_plan.newFolders) {
+    if (!m_files.MakeFolder(m_area.target + folder)) Undo(L"Folder cannot be made: ", m_area.target + folder);
+  }
+  const std::size_t count = m_plan.files.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (m_cancel.IsSet()) {
+      RollBack(m_files, m_area, m_plan);
+      return false;
+    }
+    Place(m_plan.files[i]);
+    if (m_listener) m_listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
+  }
+  if (!m_files.MovePath(m_area.journal, m_area.commitMark)) Undo(L"Commit cannot be marked: ", m_area.commitMark);
+  FinishCommit(m_files, m_area);
+  return true;
+}
+
+// The backups mirror the target's folders. Each one is made once and
+// checked: a backup with nowhere to go must fail now, not after the
+// seconds a locked file is waited for.
+void Commit::MakeBackupFolders(const std::wstring& relative) {
+  const std::wstring parent = ParentOf(relative);
+  if (parent.empty() || m_backupFolders.count(parent)) return;
+  MakeBackupFolders(parent);
+  const std::wstring path = m_area.backups + parent;
+  if (!m_files.MakeFolder(path) && !m_files.PathExists(path)) Undo(L"Backup folder cannot be made: ", path);
+  m_backupFolders.insert(parent);
+}
+
+void Commit::Place(const std::wstring& relative) {
+  const std::wstring installed = m_area.target + relative;
+  if (m_files.PathExists(installed)) {
+    MakeBackupFolders(relative);
+    if (!MoveAside(installed, m_area.backups + relative)) Undo(L"Installed file stays locked: ", installed);
+  }
+  if (!m_files.MovePath(m_area.newTree + relative, installed)) Undo(L"Staged file cannot be put in place: ", installed);
+}
+
+bool Commit::MoveAside(const std::wstring& installed, const std::wstring& backup) {
+  const auto until = std::chrono::steady_clock::now() + kLockedFileWait;
+  for (;;) {
+    if (m_files.MovePath(installed, backup)) return true;
+    // Gone meanwhile: nothing to keep (and if it is there after all, the
+    // staged file's move refuses to replace it).
+    if (!m_files.PathExists(installed)) return true;
+    if (m_cancel.IsSet() || std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(kLockedFileRetryPause);
+  }
+}
+
+void Commit::Undo(const std::wstring& why, const std::wstring& path) {
+  const bool undone = RollBack(m_files, m_area, m_plan);
+  Refuse(why + path + (undone ? L"" : L" (the next run completes the roll-back)"), std::wstring());
+}
+
+// Where a file's copies stand after any number of whole steps, forward or
+// back: a backup with no staged copy means the new file sits in place.
+bool PutBack(Platform::IFileSystem& files, const StagingArea& area, const std::wstring& relative) {
+  const std::wstring backup = area.backups + relative;
+  const std::wstring staged = area.newTree + relative;
+  const std::wstring installed = area.target + relative;
+  if (files.PathExists(backup)) {
+    if (!files.PathExists(staged) && !files.MovePath(installed, staged)) return false;
+    return files.MovePath(backup, installed);
+  }
+  // Nothing was installed here before: whatever sits in place is new.
+  return files.PathExists(staged) || files.MovePath(installed, staged);
+}
+
+}  // namespace
+
+bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, IInstallListener* listener,
+                  const CancelFlag& cancel) {
+  return Commit(files, area, listener, cancel).Run();
+}
+
+bool RollBack(Platform::IFileSystem& files, const StagingArea& area, const CommitPlan& plan) {
+  for (auto file = plan.files.rbegin(); file != plan.files.rend(); ++file) {
+    if (!PutBack(files, area, *file)) return false;
+  }
+  for (auto folder = plan.newFolders.rbegin(); folder != plan.newFolders.rend(); ++folder) {
+    const std::wstring path = area.target + *folder;
+    if (!files.RemoveFolder(path) && files.PathExists(path)) return false;
+  }
+  // A backup left in old\ means a step above was misjudged: keep the journal.
+  if (!RemoveEmptyTree(files, area.backups)) return false;
+  if (!files.RemoveFile(area.journal) && files.PathExists(area.journal)) return false;
+  return RemoveTree(files, area.folder);
+}
+
+bool FinishCommit(Platform::IFileSystem& files, const StagingArea& area) {
+  if (!RemoveTree(files, area.backups) || !RemoveTree(files, area.newTree)) return false;
+  return RemoveTree(files, area.folder);
+}
+
+}  // namespace InstallBackend

@@ -1,0 +1,35 @@
+#pragma once
+#include <string>
+
+#include "Installer/Engine/InstallListener.h"
+#include "Installer/Engine/Journal.h"
+#include "Installer/Engine/StagingArea.h"
+#include "Platform/Files/FileSystem.h"
+
+namespace InstallBackend {
+
+// Puts the package staged in area.newTree in place over the target:
+// journal, then for every file the installed copy moved into area.backups
+// and the staged one moved into place, then the commit mark, then the
+// staging folder removed. Before the mark nothing is final: a cancel (read
+// between steps) or a failure moves every file back and returns the target
+// to what it was. OnProgress goes from 0 to 1 over the files.
+//
+// True once committed (a clean-up that did not finish is left to the next
+// run). False after a cancel, rolled back. Raises InstallException (no new
+// download can help) for a failure, after the roll-back: a folder or file of
+// the package blocked by a file, folder or read-only file in the target, an
+// installed file that stays locked for seconds, a journal that cannot be
+// written, a rename that fails.
+bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, IInstallListener* listener,
+                  const CancelFlag& cancel);
+
+// Undoes a commit that has not reached its mark, whatever step it stopped
+// at, and removes the staging folder. Every step can be repeated: false
+// leaves the journal for another try.
+bool RollBack(Platform::IFileSystem& files, const StagingArea& area, const CommitPlan& plan);
+
+// Removes what a commit that reached its mark left behind.
+bool FinishCommit(Platform::IFileSystem& files, const StagingArea& area);
+
+}  // namespace InstallBackend

@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+
+namespace InstallBackend {
+
+// Where an install to one target keeps its work on the target's own volume,
+// so that putting a file in place is a rename, never a copy:
+//   <target>\.korvane-staging\          hidden; exists only while a run is under way
+//                             new\      the package, extracted and checked
+//                             old\      installed files moved aside by the commit
+//                             journal   the commit's plan, flushed before the first rename
+//                             committed the journal, renamed once every file is in place
+struct StagingArea {
+  // target: "E:", "E:\" or a folder such as "E:\Apps".
+  explicit StagingArea(const std::wstring& target);
+
+  std::wstring target;  // with a trailing separator
+  std::wstring folder;
+  std::wstring newTree;
+  std::wstring backups;
+  std::wstring journal;
+  std::wstring commitMark;
+};
+
+constexpr wchar_t kStagingFolderName[] = L".korvane-staging";
+
+}  // namespace InstallBackend

@@ -1,0 +1,223 @@
+// An update over an installed older version, run on the real file system
+// with one operation failing, for every operation of the run: after the
+// next run's recovery the drive holds the old version or the new one, byte
+// for byte, and nothing else.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+
+#include "Installer/Engine/InstallSequence.h"
+#include "Installer/Engine/Recovery.h"
+#include "Platform/SystemServices.h"
+#include "Support/FakeDriveInfoSource.h"
+#include "Support/FaultyFileSystem.h"
+#include "Support/LogCapture.h"
+#include "Support/TestArchives.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using KorvaneTest::FaultyFileSystem;
+using Tree = std::map<std::string, std::string>;  // relative path -> contents; folders end with "/"
+
+const Tree kOldVersion = {
+    {"Korvane.exe", "MZ old version"},
+    {"version.txt", "1.0\n"},
+    {"data/", ""},
+    {"data/signatures.db", "old signatures"},
+    {"data/old-only.db", "kept: the package carries no deletions"},
+    {"user.cfg", "the user's settings"},
+};
+
+// The old version with update_v2.zip (tests/unit/data/make_archives.py) over it.
+Tree NewVersion() {
+  Tree tree = kOldVersion;
+  std::string signatures;
+  for (int i = 0; i < 20; ++i) signatures += "new signatures ";
+  tree["Korvane.exe"] = "MZ new version";
+  tree["version.txt"] = "2.0\n";
+  tree["data/signatures.db"] = signatures;
+  tree["data/extra/"] = "";
+  tree["data/extra/rules.db"] = "new rules";
+  tree["fresh/"] = "";
+  tree["fresh/empty/"] = "";
+  tree["fresh/notes.txt"] = "new notes";
+  return tree;
+}
+
+// A path the engine made (with backslashes) as the host's file system
+// takes it.
+fs::path HostPath(std::wstring path) {
+#ifndef _WIN32
+  for (wchar_t& c : path) {
+    if (c == L'\\') c = L'/';
+  }
+#endif
+  return KorvaneTest::ToPath(path);
+}
+
+// The download brings the test archive; the signature check accepts the
+// new version's Korvane.exe only.
+struct PackageSource final : InstallBackend::IPackageDownload, Platform::IMakerSignatureCheck {
+  std::wstring Download(const std::wstring& folder, IInstallListener*, const CancelFlag&, bool) override {
+    const fs::path archive = HostPath(folder) / "Korvane.zip";
+    try { fs::create_directories(archive.parent_path());
+    fs::copy_file(KorvaneTest::ToPath(KorvaneTest::ArchivePath("update_v2.zip")), archive,
+                  fs::copy_options::overwrite_existing); } catch (const std::exception& e) { ADD_FAILURE() << e.what(); throw; }
+    return folder + L"Korvane.zip";
+  }
+  Platform::SignatureCheck CheckMakerSignature(const std::wstring& path) override {
+    Platform::SignatureCheck check;
+    if (KorvaneTest::ReadWholeFile(HostPath(path)) == "MZ new version") check.result = 0;
+    return check;
+  }
+};
+
+// The paths whose presence or contents differ, one a line.
+std::string Differences(const Tree& found, const Tree& expected) {
+  std::string text;
+  for (const auto& [name, contents] : found) {
+    const auto other = expected.find(name);
+    if (other == expected.end()) text += "unexpected " + name + "\n";
+    else if (other->second != contents) text += "different " + name + "\n";
+  }
+  for (const auto& entry : expected) {
+    if (!found.count(entry.first)) text += "missing " + entry.first + "\n";
+  }
+  return text;
+}
+
+class Transaction : public ::testing::Test {
+ protected:
+  Transaction() {
+#ifdef _WIN32
+    // The unit tests' drive U:, a real Wine drive as the installer sees one.
+    m_targetText = L"U:\\transaction";
+    const std::wstring letter = L"U:";
+#else
+    m_targetText = m_scratch.Text() + L"drive";
+    const std::wstring letter = L"\\";  // what the engine takes as the "drive" of a path without one
+#endif
+    m_target = KorvaneTest::ToPath(m_targetText);
+    m_drives.AddDisk(L"USBSTOR\\DISK&VEN_X\\0123456789&0", L"D1", {{L"P1", {letter}}});
+  }
+  ~Transaction() override {
+    std::error_code ignored;
+    fs::remove_all(m_target, ignored);
+  }
+
+  void InstallOldVersion() {
+    std::error_code ignored;
+    fs::remove_all(m_target, ignored);
+    fs::create_directories(m_target);
+    for (const auto& [name, contents] : kOldVersion) {
+      if (name.back() == '/') {
+        fs::create_directories(m_target / name);
+      } else {
+        std::ofstream(m_target / name, std::ios::binary) << contents;
+      }
+    }
+  }
+
+  // The update through the install sequence on files; true when it succeeded.
+  bool Update(Platform::IFileSystem& files) {
+    InstallBackend::PackageExtraction extraction(files);
+    const InstallBackend::InstallParts parts{files, m_drives, m_source, m_source, extraction};
+    const CancelFlag cancel;
+    const bool updated = InstallBackend::Install(parts, m_targetText, m_scratch.Text() + L"work", nullptr, cancel);
+    // What comes next stands for another process, whose current directory
+    // holds no folder of the drive (Windows removes none that is one).
+    fs::current_path(m_scratch.Path());
+    return updated;
+  }
+
+  Tree Snapshot() const {
+    Tree tree;
+    for (const auto& entry : fs::recursive_directory_iterator(m_target)) {
+      const std::string name = entry.path().lexically_relative(m_target).generic_u8string();
+      tree[entry.is_directory() ? name + "/" : name] =
+          entry.is_directory() ? std::string() : KorvaneTest::ReadWholeFile(entry.path());
+    }
+    return tree;
+  }
+
+  // Runs the update failing at operation failAt, then the next run's
+  // recovery; the drive must hold the version the update's result claims.
+  void CheckUpdateFailingAt(int failAt, bool crash) {
+    InstallOldVersion();
+    FaultyFileSystem faulty(Platform::TheSystem().files, failAt, crash);
+    CheckRecoveredTo(Update(faulty) ? m_new : kOldVersion,
+                     "operation " + std::to_string(failAt) + (crash ? " crashed" : " failed"));
+  }
+
+  void CheckRecoveredTo(const Tree& expected, const std::string& what) {
+    EXPECT_TRUE(InstallBackend::RecoverInterruptedInstall(Platform::TheSystem().files, m_targetText)) << what;
+    EXPECT_EQ(Differences(Snapshot(), expected), "") << what;
+  }
+
+  // The operations of an update that goes through, counted.
+  int OperationsOfAnUpdate() {
+    InstallOldVersion();
+    FaultyFileSystem counting(Platform::TheSystem().files, 0, false);
+    EXPECT_TRUE(Update(counting)) << ::testing::PrintToString(m_log.lines());
+    EXPECT_EQ(Differences(Snapshot(), m_new), "");
+    return counting.Count();
+  }
+
+  KorvaneTest::CurrentDirectoryRestorer m_restorer;
+  KorvaneTest::ScratchFolder m_scratch;
+  KorvaneTest::LogCapture m_log;
+  KorvaneTest::FakeDriveInfoSource m_drives;
+  PackageSource m_source;
+  std::wstring m_targetText;
+  fs::path m_target;
+  const Tree m_new = NewVersion();
+};
+
+TEST_F(Transaction, EveryFailingOperationLeavesOneWholeVersion) {
+  const int operations = OperationsOfAnUpdate();
+  ASSERT_GT(operations, 20);
+  for (int n = 1; n <= operations; ++n) CheckUpdateFailingAt(n, false);
+}
+
+TEST_F(Transaction, CrashAtEveryOperationIsRecoveredByTheNextRun) {
+  const int operations = OperationsOfAnUpdate();
+  for (int n = 1; n <= operations; ++n) CheckUpdateFailingAt(n, true);
+}
+
+// A run that crashed is recovered by one that crashes too, at each of its
+// operations in turn, and then by a third. The drive as the first crash
+// left it is kept aside and put back for each.
+TEST_F(Transaction, CrashDuringRecoveryIsRecoveredByTheRunAfter) {
+  const int operations = OperationsOfAnUpdate();
+  const fs::path saved = m_scratch.Path() / "crashed";
+  std::set<Tree> crashedStates, recoveredStates;
+  for (int n = 1; n <= operations; ++n) {
+    InstallOldVersion();
+    FaultyFileSystem crashing(Platform::TheSystem().files, n, true);
+    const Tree& expected = Update(crashing) ? m_new : kOldVersion;
+    // Crashes at neighbouring operations often leave the same drive.
+    if (!crashedStates.insert(Snapshot()).second) continue;
+    fs::remove_all(saved);
+    fs::copy(m_target, saved, fs::copy_options::recursive);
+    FaultyFileSystem counting(Platform::TheSystem().files, 0, false);
+    InstallBackend::RecoverInterruptedInstall(counting, m_targetText);
+    for (int m = 1; m <= counting.Count(); ++m) {
+      fs::remove_all(m_target);
+      fs::copy(saved, m_target, fs::copy_options::recursive);
+      FaultyFileSystem crashingAgain(Platform::TheSystem().files, m, true);
+      InstallBackend::RecoverInterruptedInstall(crashingAgain, m_targetText);
+      // Recovery depends on nothing but the drive: a state met before
+      // recovers as it did then.
+      if (!recoveredStates.insert(Snapshot()).second) continue;
+      CheckRecoveredTo(expected, "operation " + std::to_string(n) + " crashed, then recovery operation " +
+                                     std::to_string(m));
+    }
+  }
+}
+
+}  // namespace
