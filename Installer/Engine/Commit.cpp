@@ -39,7 +39,7 @@ class Commit {
   void Place(const std::wstring& relative);
   void MakeBackupFolders(const std::wstring& relative);
   bool MoveAside(const std::wstring& installed, const std::wstring& backup);
-  void Undo(const std::wstring& why, const std::wstring& path);
+  [[noreturn]] void Undo(const std::wstring& why, const std::wstring& path);
 
   Platform::IFileSystem& m_files;
   const StagingArea& m_area;
@@ -51,27 +51,28 @@ class Commit {
 
 // Everything that would make a rename fail for a reason the target itself
 // holds is found before the first one: the journal is only written for a
-// commit that can go through.
+// commit that can go through. A refusal here still removes the staging
+// folder, as every end of the commit does.
 void Commit::Plan() {
   TreeListing staged;
-  if (!ListTree(m_files, m_area.newTree, staged)) Refuse(L"Staged files cannot be listed: ", m_area.newTree);
+  if (!ListTree(m_files, m_area.newTree, staged)) Undo(L"Staged files cannot be listed: ", m_area.newTree);
   for (const std::wstring& folder : staged.folders) {
     std::uint32_t attributes = 0;
     if (!m_files.GetPathAttributes(m_area.target + folder, attributes)) {
       // The roll-back removes what is listed here: a folder that is only
       // unreadable for a moment must not be taken for a new one.
-      if (m_files.PathExists(m_area.target + folder)) Refuse(L"Folder cannot be read: ", m_area.target + folder);
+      if (m_files.PathExists(m_area.target + folder)) Undo(L"Folder cannot be read: ", m_area.target + folder);
       m_plan.newFolders.push_back(folder);
     } else if (!(attributes & Platform::kAttributeDirectory)) {
-      Refuse(L"A file is in the way of folder ", m_area.target + folder);
+      Undo(L"A file is in the way of folder ", m_area.target + folder);
     }
   }
   for (const std::wstring& file : staged.files) {
     std::uint32_t attributes = 0;
     if (m_files.GetPathAttributes(m_area.target + file, attributes)) {
-      if (attributes & Platform::kAttributeDirectory) Refuse(L"A folder is in the way of file ", m_area.target + file);
+      if (attributes & Platform::kAttributeDirectory) Undo(L"A folder is in the way of file ", m_area.target + file);
       // Windows never replaces a read-only file; neither does an update.
-      if (attributes & Platform::kAttributeReadOnly) Refuse(L"Read-only file in the way: ", m_area.target + file);
+      if (attributes & Platform::kAttributeReadOnly) Undo(L"Read-only file in the way: ", m_area.target + file);
     }
   }
   m_plan.files = staged.files;
@@ -79,7 +80,10 @@ void Commit::Plan() {
 
 bool Commit::Run() {
   Plan();
-  if (m_cancel.IsSet()) return false;
+  if (m_cancel.IsSet()) {
+    RollBack(m_files, m_area, m_plan);
+    return false;
+  }
   if (!WriteJournal(m_files, m_area.journal, m_plan)) Undo(L"Journal cannot be written: ", m_area.journal);
   if (!m_files.MakeFolder(WithoutSeparator(m_area.backups)) && !m_files.PathExists(m_area.backups)) {
     Undo(L"Backup folder cannot be made: ", m_area.backups);

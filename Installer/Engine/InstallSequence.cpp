@@ -153,6 +153,7 @@ void InstallRun::Stage() {
   m_parts.files.MakeFolder(WithoutSeparator(m_area.newTree));
   // The target, not the staging folder that is about to go, stays the
   // current directory: Windows removes no folder that is some process's.
+  // ("E:" alone would name the drive's current folder: the staging one.)
   try {
     if (m_listener) {
       ProgressShare share(*m_listener, 0.0f, kStagingShare);
@@ -161,10 +162,10 @@ void InstallRun::Stage() {
       m_parts.extraction.Unzip(m_zipPath, WithoutSeparator(m_area.newTree), nullptr, m_cancel);
     }
   } catch (...) {
-    m_parts.files.SetCurrentFolder(m_drive);
+    m_parts.files.SetCurrentFolder(m_area.target);
     throw;
   }
-  m_parts.files.SetCurrentFolder(m_drive);
+  m_parts.files.SetCurrentFolder(m_area.target);
 }
 
 void InstallRun::ClearStaging() {

@@ -1,0 +1,136 @@
+"""An update over an installed version that is cancelled, killed in the
+middle of putting files in place, blocked by the user's own file or brings
+a Korvane.exe that is not the maker's: the drive ends with one whole
+version, never a mix."""
+import time
+import zipfile
+
+import pytest
+
+from conftest import BUILD_DIR
+import screens_rig as ui
+import wine_rig
+
+STAGING = ".korvane-staging"
+STUBS = BUILD_DIR / "tools" / "stub_app"
+# Enough files that staging and renaming them take seconds under Wine.
+DATA_FILES = 1000
+POLL = 0.005
+
+
+def version_tree(version, application):
+    tree = {"Korvane.exe": application, "version.txt": b"%d\r\n" % version}
+    for i in range(DATA_FILES):
+        tree["data/sig%04d.db" % i] = b"version %d signature %04d\n" % (version, i) * 400
+    return tree
+
+
+def write_tree(root, tree):
+    for name, data in tree.items():
+        path = root / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+
+
+def read_tree(root):
+    """Every file below root but the rig's volume label."""
+    return {str(p.relative_to(root)): p.read_bytes() for p in root.rglob("*")
+            if p.is_file() and p.name != ".windows-label"}
+
+
+def folders(root):
+    return sorted(str(p.relative_to(root)) for p in root.rglob("*") if p.is_dir())
+
+
+def make_package(path, tree):
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as archive:
+        for name, data in tree.items():
+            archive.writestr(name, data)
+    return path
+
+
+@pytest.fixture(scope="module")
+def versions(tmp_path_factory):
+    genuine = (STUBS / "StubKorvane.exe").read_bytes()
+    old, new = version_tree(1, genuine), version_tree(2, genuine)
+    folder = tmp_path_factory.mktemp("versions")
+    return {"old": old, "new": new, "package": make_package(folder / "v2.zip", new),
+            "unsigned": make_package(folder / "unsigned.zip",
+                                     dict(new, **{"Korvane.exe": (STUBS / "StubKorvane-unsigned.exe").read_bytes()}))}
+
+
+@pytest.fixture
+def installed(machine, versions):
+    drive = machine.add_usb_drive("E", "KORVANE USB")
+    write_tree(drive, versions["old"])
+    return drive
+
+
+def wait_for_path(path, what, timeout=120):
+    deadline = time.monotonic() + timeout
+    while not path.exists():
+        assert time.monotonic() < deadline, "no " + what
+        time.sleep(POLL)
+
+
+def downloads(server):
+    """The package's first ranges: one per download."""
+    return [r for r in server.requests() if "Korvane.zip range=bytes=0-" in r]
+
+
+def test_update_closed_while_it_is_staged_leaves_the_old_version(machine, package_server, versions, installed):
+    package_server(package=versions["package"])
+    installer = machine.start_installer("/AppUpdate", "--drivePath", "E:\\", "--exePath", "E:\\Korvane.exe")
+    wait_for_path(installed / STAGING / "new" / "data", "staged file")
+    ui.press(machine, ui.CLOSE)
+    result = installer.wait()
+    assert result.exit_code == 0
+    # A staging folder the close left behind is the next run's to remove.
+    assert {k: v for k, v in read_tree(installed).items() if not k.startswith(STAGING)} == versions["old"]
+    assert not (installed / STAGING / "journal").exists()
+    assert machine.stub_records() == []
+
+
+def test_update_killed_while_files_are_put_in_place_is_recovered_by_the_next_start(
+        machine, package_server, versions, installed):
+    package_server(package=versions["package"])
+    machine.start_installer("/path=E:\\")
+    wait_for_path(installed / STAGING / "journal", "journal")
+    wine_rig.stop_wineserver(machine.prefix)
+    assert (installed / STAGING).exists(), "the commit ended before it was killed"
+
+    # --path recovers the drive before it opens the installed application.
+    result = machine.run_installer("--path", "E:\\")
+    assert result.exit_code == 1
+    assert read_tree(installed) in (versions["old"], versions["new"])
+    assert folders(installed) == ["data"]
+    assert [r for r in result.records if r.level == "INFO" and r.message.startswith("InstallBackend::Recover E:\\ ")]
+    assert ui.started_command(machine.stub_records()[0]) == ("E:\\Korvane.exe", "")
+
+
+def test_folder_blocked_by_a_file_fails_without_touching_anything(machine, package_server, versions, installed):
+    server = package_server(package=versions["package"])
+    # The owner's own file named like the package's folder.
+    (installed / "data").rename(installed / "olddata")
+    (installed / "data").write_bytes(b"mine\r\n")
+    before = read_tree(installed)
+    result = machine.run_installer("/path=E:\\")
+    assert result.exit_code == 1
+    assert read_tree(installed) == before
+    assert not (installed / STAGING).exists()
+    # The drive, not the download, is in the way: no second download.
+    assert len(downloads(server)) == 1
+    assert any("A file is in the way of folder E:\\data" in m for m in result.messages)
+
+
+def test_package_whose_application_is_not_genuine_keeps_the_old_one_running(
+        machine, package_server, versions, installed):
+    package_server(package=versions["unsigned"])
+    result = machine.run_installer("/path=E:\\")
+    assert result.exit_code == 1
+    assert "InstallBackend::Install E:\\Korvane.exe is not genuine: result 0x800B0100" in result.messages
+    assert read_tree(installed) == versions["old"]
+    assert not (installed / STAGING).exists()
+    opened = machine.run_installer("--path", "E:\\")
+    assert opened.exit_code == 1
+    assert ui.started_command(machine.stub_records()[0]) == ("E:\\Korvane.exe", "")
