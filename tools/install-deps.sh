@@ -15,6 +15,7 @@ PACKAGES=(
   fonts-liberation fonts-noto-cjk
   zip unzip p7zip-full libarchive-tools time
   default-jdk-headless locales strace
+  exfatprogs exfat-fuse
 )
 # 32-bit Wine only where the kernel runs 32-bit code: elsewhere it cannot
 # start, and its i386 libraries would be dead weight.

@@ -2,61 +2,16 @@
 middle of putting files in place, blocked by the user's own file or brings
 a Korvane.exe that is not the maker's: the drive ends with one whole
 version, never a mix."""
-import time
-import zipfile
-
 import pytest
 
-from conftest import BUILD_DIR
 import screens_rig as ui
+from version_trees import STAGING, downloads, folders, make_versions, read_tree, wait_for_path, write_tree
 import wine_rig
-
-STAGING = ".korvane-staging"
-STUBS = BUILD_DIR / "tools" / "stub_app"
-# Enough files that staging and renaming them take seconds under Wine.
-DATA_FILES = 1000
-POLL = 0.005
-
-
-def version_tree(version, application):
-    tree = {"Korvane.exe": application, "version.txt": b"%d\r\n" % version}
-    for i in range(DATA_FILES):
-        tree["data/sig%04d.db" % i] = b"version %d signature %04d\n" % (version, i) * 400
-    return tree
-
-
-def write_tree(root, tree):
-    for name, data in tree.items():
-        path = root / name
-        path.parent.mkdir(parents=True, exist_ok=True)
-        path.write_bytes(data)
-
-
-def read_tree(root):
-    """Every file below root but the rig's volume label."""
-    return {str(p.relative_to(root)): p.read_bytes() for p in root.rglob("*")
-            if p.is_file() and p.name != ".windows-label"}
-
-
-def folders(root):
-    return sorted(str(p.relative_to(root)) for p in root.rglob("*") if p.is_dir())
-
-
-def make_package(path, tree):
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as archive:
-        for name, data in tree.items():
-            archive.writestr(name, data)
-    return path
 
 
 @pytest.fixture(scope="module")
 def versions(tmp_path_factory):
-    genuine = (STUBS / "StubKorvane.exe").read_bytes()
-    old, new = version_tree(1, genuine), version_tree(2, genuine)
-    folder = tmp_path_factory.mktemp("versions")
-    return {"old": old, "new": new, "package": make_package(folder / "v2.zip", new),
-            "unsigned": make_package(folder / "unsigned.zip",
-                                     dict(new, **{"Korvane.exe": (STUBS / "StubKorvane-unsigned.exe").read_bytes()}))}
+    return make_versions(tmp_path_factory.mktemp("versions"))
 
 
 @pytest.fixture
@@ -64,18 +19,6 @@ def installed(machine, versions):
     drive = machine.add_usb_drive("E", "KORVANE USB")
     write_tree(drive, versions["old"])
     return drive
-
-
-def wait_for_path(path, what, timeout=120):
-    deadline = time.monotonic() + timeout
-    while not path.exists():
-        assert time.monotonic() < deadline, "no " + what
-        time.sleep(POLL)
-
-
-def downloads(server):
-    """The package's first ranges: one per download."""
-    return [r for r in server.requests() if "Korvane.zip range=bytes=0-" in r]
 
 
 def test_update_closed_while_it_is_staged_leaves_the_old_version(machine, package_server, versions, installed):
