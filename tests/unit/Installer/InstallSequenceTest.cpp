@@ -112,6 +112,7 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
   std::vector<std::wstring> checkedPaths;
   CancelFlag* cancelDuringDownload = nullptr;
   CancelFlag* cancelDuringUnzip = nullptr;
+  KorvaneTest::FakeDriveInfoSource* pullDuringUnzip = nullptr;
 
   std::wstring Download(const std::wstring& folder, IInstallListener* listener, const CancelFlag&,
                         bool proxyOnly) override {
@@ -129,6 +130,7 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
     EXPECT_EQ(zip, kArchive);
     if (listener) listener->OnStatus(Extracting);
     unzipTargets.push_back(drive);
+    if (pullDuringUnzip) pullDuringUnzip->results.clear();
     switch (Take(extractions, unzipTargets.size(), cancelDuringUnzip)) {
       case Outcome::Fails:
         throw InstallException(L"Failed to open zip file");
@@ -294,6 +296,15 @@ TEST_F(InstallSequence, CancelDuringFirstDownloadFailsWithoutRetry) {
   EXPECT_TRUE(script.unzipTargets.empty());
   EXPECT_EQ(listener.calls.back(), "status 3");
   EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+}
+
+// Whatever step noticed it, a drive that is gone is what the user must hear of.
+TEST_F(InstallSequence, DriveGoneAtTheEndIsReportedAsNotConnected) {
+  script.pullDuringUnzip = &drives;
+  script.extractions = {Outcome::Fails, Outcome::Fails};
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(listener.code, 2048);
+  EXPECT_EQ(listener.calls.back(), "status 3");
 }
 
 TEST_F(InstallSequence, CancelDuringExtractionIsNeverReportedAsInstalled) {

@@ -4,6 +4,7 @@
 // for byte, and nothing else.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -124,11 +125,10 @@ class Transaction : public ::testing::Test {
   }
 
   // The update through the install sequence on files; true when it succeeded.
-  bool Update(Platform::IFileSystem& files) {
+  bool Update(Platform::IFileSystem& files, IInstallListener* listener = nullptr) {
     InstallBackend::PackageExtraction extraction(files);
     const InstallBackend::InstallParts parts{files, m_drives, m_source, m_source, extraction};
-    const CancelFlag cancel;
-    const bool updated = InstallBackend::Install(parts, m_targetText, m_scratch.Text() + L"work", nullptr, cancel);
+    const bool updated = InstallBackend::Install(parts, m_targetText, m_scratch.Text() + L"work", listener, m_cancel);
     // What comes next stands for another process, whose current directory
     // holds no folder of the drive (Windows removes none that is one).
     fs::current_path(m_scratch.Path());
@@ -173,6 +173,7 @@ class Transaction : public ::testing::Test {
   KorvaneTest::LogCapture m_log;
   KorvaneTest::FakeDriveInfoSource m_drives;
   PackageSource m_source;
+  CancelFlag m_cancel;
   std::wstring m_targetText;
   fs::path m_target;
   const Tree m_new = NewVersion();
@@ -187,6 +188,33 @@ TEST_F(Transaction, EveryFailingOperationLeavesOneWholeVersion) {
 TEST_F(Transaction, CrashAtEveryOperationIsRecoveredByTheNextRun) {
   const int operations = OperationsOfAnUpdate();
   for (int n = 1; n <= operations; ++n) CheckUpdateFailingAt(n, true);
+}
+
+// Closes the screen as soon as the bar enters the commit's share.
+struct CancelInCommit final : IInstallListener {
+  CancelFlag& cancel;
+  std::vector<float> fractions;
+  explicit CancelInCommit(CancelFlag& flag) : cancel(flag) {}
+  void OnStatus(int) override {}
+  void OnProgress(float fraction) override {
+    fractions.push_back(fraction);
+    if (fraction > 0.9f) cancel.Set();
+  }
+  int GetErrorCode() override { return 0; }
+  void SetErrorCode(int) override {}
+};
+
+// The bar's second half covers staging and commit; a cancel read between
+// two renames puts every file back.
+TEST_F(Transaction, CancelDuringTheCommitPutsTheOldVersionBack) {
+  InstallOldVersion();
+  CancelInCommit listener(m_cancel);
+  EXPECT_FALSE(Update(Platform::TheSystem().files, &listener));
+  EXPECT_EQ(Differences(Snapshot(), kOldVersion), "");
+  ASSERT_GE(listener.fractions.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(listener.fractions.begin(), listener.fractions.end()));
+  EXPECT_FLOAT_EQ(listener.fractions[listener.fractions.size() - 2], 0.9f);  // staging done
+  EXPECT_GT(listener.fractions.back(), 0.9f);
 }
 
 // A run that crashed is recovered by one that crashes too, at each of its

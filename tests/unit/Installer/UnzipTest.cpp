@@ -223,6 +223,33 @@ TEST_F(UnzipTest, PackageLargerThanTheFreeSpaceWritesNothing) {
       << std::string(message.begin(), message.end());
   EXPECT_NE(message.find(L" bytes free"), std::wstring::npos);
   EXPECT_TRUE(fs::is_empty(m_target));
+  // The screen tells the user what is wrong: the drive's free space.
+  try {
+    Unzip(ArchivePath("declares_16_tib.zip"), TargetFolder(), nullptr, m_cancel);
+  } catch (const InstallException& error) {
+    EXPECT_EQ(error.Cause(), InstallError::NotEnoughSpace);
+    EXPECT_TRUE(error.RetryIsPointless());
+  }
+}
+
+// A second download brings the same names and the same drive: only
+// damaged data may come whole the next time.
+TEST_F(UnzipTest, OnlyDamagedDataIsWorthAnotherDownload) {
+  const auto pointless = [this](const std::string& archive, const std::wstring& target) {
+    try {
+      Unzip(ArchivePath(archive), target, nullptr, m_cancel);
+    } catch (const InstallException& error) {
+      return error.RetryIsPointless();
+    }
+    ADD_FAILURE() << archive << " was extracted";
+    return false;
+  };
+  EXPECT_FALSE(pointless("crc_mismatch.zip", TargetFolder()));
+  EXPECT_FALSE(pointless("not_a_zip.zip", TargetFolder()));
+  EXPECT_FALSE(pointless("unsupported_method.zip", TargetFolder()));
+  EXPECT_TRUE(pointless("same_file_twice.zip", TargetFolder()));
+  EXPECT_TRUE(pointless("escape.zip", TargetFolder()));
+  EXPECT_TRUE(pointless("four_entries.zip", m_scratch.Text() + L"no-such-folder"));
 }
 
 TEST(ResolveEntryPath, RefusesPathsOf260CharactersOrMore) {
