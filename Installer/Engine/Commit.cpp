@@ -46,6 +46,7 @@ class Commit {
   IInstallListener* m_listener;
   const CancelFlag& m_cancel;
   CommitPlan m_plan;
+  std::unordered_set<std::wstring> m_installed;  // files of the plan that the target has now
   std::unordered_set<std::wstring> m_backupFolders;
 };
 
@@ -70,6 +71,7 @@ void Commit::Plan() {
   for (const std::wstring& file : staged.files) {
     std::uint32_t attributes = 0;
     if (m_files.GetPathAttributes(m_area.target + file, attributes)) {
+      m_installed.insert(file);
       if (attributes & Platform::kAttributeDirectory) Undo(L"A folder is in the way of file ", m_area.target + file);
       // Windows never replaces a read-only file; neither does an update.
       if (attributes & Platform::kAttributeReadOnly) Undo(L"Read-only file in the way: ", m_area.target + file);
@@ -101,7 +103,6 @@ bool Commit::Run() {
     if (m_listener) m_listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
   }
   if (!m_files.MovePath(m_area.journal, m_area.commitMark)) Undo(L"Commit cannot be marked: ", m_area.commitMark);
-  FinishCommit(m_files, m_area);
   return true;
 }
 
@@ -119,7 +120,9 @@ void Commit::MakeBackupFolders(const std::wstring& relative) {
 
 void Commit::Place(const std::wstring& relative) {
   const std::wstring installed = m_area.target + relative;
-  if (m_files.PathExists(installed)) {
+  // A file the plan did not find that is there after all stays: the staged
+  // file's move below refuses to replace it.
+  if (m_installed.count(relative)) {
     MakeBackupFolders(relative);
     if (!MoveAside(installed, m_area.backups + relative)) Undo(L"Installed file stays locked: ", installed);
   }

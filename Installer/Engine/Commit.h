@@ -10,13 +10,14 @@ namespace InstallBackend {
 
 // Puts the package staged in area.newTree in place over the target:
 // journal, then for every file the installed copy moved into area.backups
-// and the staged one moved into place, then the commit mark, then the
-// staging folder removed. Before the mark nothing is final: a cancel (read
-// between steps) or a failure moves every file back and returns the target
-// to what it was. OnProgress goes from 0 to 1 over the files.
+// and the staged one moved into place, then the commit mark. Before the mark
+// nothing is final: a cancel (read between steps) or a failure moves every
+// file back, returns the target to what it was and removes the staging
+// folder. OnProgress goes from 0 to 1 over the files.
 //
-// True once committed (a clean-up that did not finish is left to the next
-// run). False after a cancel, rolled back. Raises InstallException (no new
+// True once committed: the new version is in place, and the backups and the
+// staging folder are left for FinishCommit. False after a cancel, rolled
+// back. Raises InstallException (no new
 // download can help) for a failure, after the roll-back: a folder or file of
 // the package blocked by a file, folder or read-only file in the target, an
 // installed file that stays locked for seconds, a journal that cannot be
@@ -29,7 +30,8 @@ bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, IInstal
 // leaves the journal for another try.
 bool RollBack(Platform::IFileSystem& files, const StagingArea& area, const CommitPlan& plan);
 
-// Removes what a commit that reached its mark left behind.
+// Removes what a commit that reached its mark left behind: the backups and
+// the staging folder. False leaves the rest to the next run's recovery.
 bool FinishCommit(Platform::IFileSystem& files, const StagingArea& area);
 
 }  // namespace InstallBackend

@@ -272,9 +272,13 @@ bool InstallRun::StagedApplicationIsGenuine() {
   return false;
 }
 
+// The new version is in place once committed: the user hears so before the
+// backups of the old one are deleted (an update's restart does not wait for
+// that), and a clean-up cut short is the next run's to finish.
 bool InstallRun::Succeed() {
   Status(Completed);
   m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
+  FinishCommit(m_parts.files, m_area);
   return true;
 }
 

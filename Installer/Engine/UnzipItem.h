@@ -17,7 +17,7 @@ std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring
 // file created anew with the entry's attribute bits and, once its data has
 // ended, its three times.
 // ZipOk; ZipBadArgs for an index out of range; ZipNoFile when the file
-// cannot be created or the name is refused; ZipWriteFailed;
+// or a folder entry's folder cannot be made, or the name is refused; ZipWriteFailed;
 // ZipBadPassword; ZipInflateFailed when the data cannot be read, decoded or
 // does not match its CRC-32. A file that failed stays as far as written.
 ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name);
