@@ -1,6 +1,7 @@
 """The progress screen's states seen from outside: the failure texts, the
 bar's two halves, and closing it while the download runs."""
 import time
+import zipfile
 from pathlib import Path
 
 import pytest
@@ -120,3 +121,17 @@ def test_bar_shows_the_download_in_its_first_half(machine, package_server):
     assert all(50 <= p <= 100 for p in installing), seen
     assert STARTING not in [text for text, _ in seen[1:]] or seen[0][0] == STARTING
     close_and_expect_zero(machine, installer)
+
+
+def test_package_larger_than_the_room_left_names_the_space_needed(machine, package_server, small_usb_drive, tmp_path):
+    # 160 MB free passes the first check; the package unpacks to 200 MB.
+    package = tmp_path / "Korvane.zip"
+    with zipfile.ZipFile(package, "w", zipfile.ZIP_DEFLATED) as archive:
+        archive.writestr("data/zeros.db", bytes(200 * 1024 * 1024))
+    server = package_server(package=package)
+    small_usb_drive("E", 160, "KORVANE USB")
+    installer, failed = run_to_failure(machine, "--path", "E:\\")
+    assert failed.text(ui.STATUS) == "Not enough drive E free space.\nAt least 150 MB required."
+    close_and_expect_zero(machine, installer)
+    # The drive stays too small whatever comes: one download only.
+    assert len([r for r in server.requests() if "Korvane.zip range=bytes=0-" in r]) == 1
