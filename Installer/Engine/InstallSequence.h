@@ -22,10 +22,13 @@ struct InstallParts {
 // Free space the target needs, whatever the package's size.
 constexpr unsigned long long kRequiredFreeBytes = 150ull * 1024 * 1024;
 
-// Checks the drive, downloads the package into workRoot's download folder
-// for the drive and extracts it into `drive` ("E:" or a longer path such as
-// "E:\Apps"). True only when an extraction ran to its end without a cancel
-// and left a Korvane.exe signed by the maker in the target.
+// Checks the drive, recovers what an interrupted run left at the target,
+// downloads the package into workRoot's download folder for the drive,
+// stages it beside `drive` ("E:" or a longer path such as "E:\Apps"),
+// checks the staged Korvane.exe and commits the package over the target
+// (Installer/Engine/Commit.h). True only when the commit went through: the
+// target then holds the whole package with a Korvane.exe signed by the
+// maker. Any other end leaves the target as it was.
 // Never throws; every false result is preceded by Failed on the listener,
 // which may be null. The downloaded archive is deleted at every end.
 bool Install(const InstallParts& parts, const std::wstring& drive, const std::wstring& workRoot,
