@@ -135,7 +135,7 @@ def test_server_that_sends_nothing_more_fails_the_install_within_two_minutes(mac
     # Every request after the first stall asked for the same first missing byte.
     ranges = package_requests(server)
     assert ranges[1] == "bytes=0-4194303"
-    assert len(ranges) >= 5 and set(ranges[2:]) == {"bytes=%d-%d" % (HALF_RANGE, HALF_RANGE + 4194303)}, ranges
+    assert len(ranges) >= 5 and all(r.startswith("bytes=%d-" % HALF_RANGE) for r in ranges[2:]), ranges
 
 
 def test_trickle_of_a_few_hundred_bytes_a_second_is_not_a_stall(machine, package_server, demo_package):
