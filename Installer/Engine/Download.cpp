@@ -44,12 +44,41 @@ std::wstring DiscoveryUrl(const DownloadEndpoint& endpoint) {
   return L"https://" + authority + PackagePath;
 }
 
+// Stands between the transfers and the install's listener (which may be
+// null) to see every body byte as it arrives, so that the watch on progress
+// learns of it then and not when its request ends: a long request that
+// delivered and then failed still counts as the progress it was.
+class ProgressWitness final : public IInstallListener {
+ public:
+  ProgressWitness(IInstallListener* inner, ProgressWatch& watch, const std::uint32_t& bytesReceived)
+      : m_inner(inner), m_watch(watch), m_bytesReceived(bytesReceived), m_seen(bytesReceived) {}
+
+  void OnStatus(int status) override {
+    if (m_inner) m_inner->OnStatus(status);
+  }
+  void OnProgress(float fraction) override {
+    if (m_bytesReceived != m_seen) m_watch.Progressed();
+    m_seen = m_bytesReceived;
+    if (m_inner) m_inner->OnProgress(fraction);
+  }
+  int GetErrorCode() override { return m_inner ? m_inner->GetErrorCode() : 0; }
+  void SetErrorCode(int code) override {
+    if (m_inner) m_inner->SetErrorCode(code);
+  }
+
+ private:
+  IInstallListener* m_inner;
+  ProgressWatch& m_watch;
+  const std::uint32_t& m_bytesReceived;
+  std::uint32_t m_seen;
+};
+
 class DownloadCall {
  public:
   DownloadCall(Platform::IHttpClient& http, const DownloadEndpoint& endpoint,
                IInstallListener* listener, const CancelFlag& cancel, bool proxyOnly, ProgressWatch& watch)
       : m_http(http), m_endpoint(endpoint), m_listener(listener), m_cancel(cancel),
-        m_proxyOnly(proxyOnly), m_watch(watch) {}
+        m_proxyOnly(proxyOnly), m_watch(watch), m_witness(listener, watch, m_bytesReceived) {}
 
   void Run(const std::wstring& archivePath);
 
@@ -82,6 +111,8 @@ class DownloadCall {
   std::uint32_t m_rangeOffset = 0;
   std::uint32_t m_bytesReceived = 0;
   int m_progressReports = 0;
+
+  ProgressWitness m_witness;
 
   std::uint32_t m_accessType = Http::AccessTypeDefaultProxy;
   Platform::HttpProxySettings m_settings;
@@ -144,7 +175,6 @@ void DownloadCall::ReadProxySettings() {
 bool DownloadCall::RunCycle() {
   GiveUpWithoutProgress();
   const std::int32_t sizeBefore = m_totalSize;
-  const std::uint32_t bytesBefore = m_bytesReceived;
   const bool named = m_accessType == Http::AccessTypeNamedProxy;
   HttpHandleOwner session(m_http, m_http.Open(UserAgent, m_accessType,
                                               named ? m_settings.proxy : std::wstring(),
@@ -165,7 +195,7 @@ bool DownloadCall::RunCycle() {
                              : "InstallBackend::Download direct http request failed, checking for proxy...");
     last = ProxyAttempt(session, connection, request);
   }
-  if (m_totalSize != sizeBefore || m_bytesReceived != bytesBefore) m_watch.Progressed();
+  if (m_totalSize != sizeBefore) m_watch.Progressed();
   if (last != Attempt::NoResult && m_cancel.IsSet()) {
     LOG_INFO << "InstallBackend::Download Canceled";
     return false;
@@ -247,7 +277,7 @@ bool DownloadCall::PrepareRequest(HttpHandleOwner& session, HttpHandleOwner& con
 }
 
 Attempt DownloadCall::Perform(HttpHandleOwner& request) {
-  const int result = PerformRequest(m_listener, m_progressReports, m_cancel, m_archive, m_http,
+  const int result = PerformRequest(&m_witness, m_progressReports, m_cancel, m_archive, m_http,
                                     request.Get(), m_totalSize, m_bytesReceived, m_rangeOffset);
   if (result == 0) {
     LOG_ERROR << "InstallBackend::Download PerformRequest error: " << m_http.LastError();

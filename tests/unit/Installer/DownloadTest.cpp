@@ -150,6 +150,22 @@ TEST_F(StalledDownloadTest, RangeStallingBeforeItsFirstByteIsAskedAgainUntilNoth
   EXPECT_EQ(http.OpenHandles(), 0u);
 }
 
+TEST_F(StalledDownloadTest, BytesOfARequestThatFailsLaterStillCountForTheRetry) {
+  FakeHttpClient http(MiB4);
+  http.proxySettings.autoDetect = true;
+  http.timeoutRequest = 1;
+  http.timeoutAfterBytes = 5 * 65536;
+  http.cutEndsBody = true;
+  // Five pieces over 100 s, then the connection drops.
+  http.afterRead = [this](int) { m_now += std::chrono::seconds(20); };
+  InstallBackend::PackageDownload download(http, {L"localhost", 8443}, Watch());
+  EXPECT_EQ(RunStalling(http, download, false),
+            L"InstallBackend::PerformRequest Response ended before the range was complete");
+  EXPECT_EQ(RunStalling(http, download, true), L"");
+  EXPECT_TRUE(ArchiveIsPackage(MiB4));
+  EXPECT_FALSE(log.Has("INFO InstallBackend::Download no new data for 90 s, giving up at byte 0"));
+}
+
 TEST_F(StalledDownloadTest, SlowLineThatStallsAfterEveryFewBytesIsNeverCutOff) {
   FakeHttpClient http(10000);
   http.timeoutRequest = 1;
