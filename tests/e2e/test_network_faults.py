@@ -15,9 +15,11 @@ import screens_rig as ui
 DOWNLOADING = "Please wait, downloading Korvane..."
 INSTALLING = "Please wait, Installing Korvane..."
 HALF_RANGE = 2 * 1024 * 1024
-# The promise is one second; the rest is slack for a slow, shared CI machine.
-# bench/network_faults_bench.py measures the real figures.
-GONE_WITHIN = 3.0
+# The promise is one second. Under Xvfb, which runs no window manager,
+# destroying a screen's window costs Wine another 2 s; the rest is slack for
+# a slow, shared CI machine. bench/network_faults_bench.py measures the real
+# figures.
+GONE_WITHIN = 4.0
 
 
 def download_folder(machine):
