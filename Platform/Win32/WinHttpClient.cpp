@@ -88,7 +88,18 @@ void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID
 
 }  // namespace
 
-WinHttpClient::WinHttpClient() : m_library(L"winhttp.dll") {}
+// Asynchronous WinHTTP runs threads of its own that can outlive the last
+// handle (a call given up on still completing, an idle connection being
+// closed). Unloading the library under them when this object goes at exit
+// crashed the process on its way out; pinned, it stays until the process
+// ends.
+WinHttpClient::WinHttpClient() : m_library(L"winhttp.dll") {
+  if (auto open = m_library.Get<decltype(&::WinHttpOpen)>("WinHttpOpen")) {
+    HMODULE pinned = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<LPCWSTR>(open), &pinned);
+  }
+}
 
 template <typename Function>
 Function WinHttpClient::Entry(const char* name) const {

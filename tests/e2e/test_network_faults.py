@@ -17,9 +17,10 @@ INSTALLING = "Please wait, Installing Korvane..."
 HALF_RANGE = 2 * 1024 * 1024
 # The promise is one second. Under Xvfb, which runs no window manager,
 # destroying a screen's window costs Wine another 2 s; the rest is slack for
-# a slow, shared CI machine. bench/network_faults_bench.py measures the real
+# a slow, shared CI machine (an extraction competing with other runs for
+# the disk took 4.5 s once). bench/network_faults_bench.py measures the real
 # figures.
-GONE_WITHIN = 4.0
+GONE_WITHIN = 5.0
 
 
 def download_folder(machine):
