@@ -12,12 +12,24 @@ Faults (--fault), to see how the installer copes with a bad server:
   ignore-range       answers every request with the whole file, status 200
   drop               sends half of every range, then drops the connection
   drop-once          the same for the first range only; later requests are served
-  stall              sends half of the first range, then waits --stall-seconds
-                     (longer than the installer's 60 s receive time-out)
-                     before it drops that connection; later requests are served
+  stall              sends --stall-after bytes (default: half) of the first range,
+                     then holds the connection silent for --stall-seconds before
+                     it drops it; later requests are served
+  stall-all          every response stops at package byte --stall-after (default:
+                     half the first range) and holds its connection silent for
+                     --stall-seconds: nothing past that byte ever arrives
+  no-headers         reads every request and never answers it; the connection
+                     is held silent for --stall-seconds
+  trickle            the first range comes at --rate bytes a second (default
+                     300) for --trickle-seconds, then at full speed
+  reset              sends half of the first range, then resets the connection
+                     (TCP RST); later requests are served
 
 --rate BYTES limits the package's bytes to that many per second (a slow
 line, so that a test can watch or interrupt a download).
+
+Where a fault holds a connection silent, the log gets a line
+"stall at <package byte>" when the silence begins.
 
 Prints "ready <port>" on stdout once it accepts connections.
 """
@@ -25,7 +37,9 @@ import argparse
 import http.server
 import os
 import re
+import socket
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -36,6 +50,8 @@ PAC_PATH = "/proxy.pac"
 DEFAULT_CA_DIR = "/var/lib/korvane-test-ca"
 RANGE_PATTERN = re.compile(r"^bytes=(\d+)-(\d*)$")
 COPY_BLOCK = 256 * 1024
+CHUNK_SIZE = 4 * 1024 * 1024  # the installer's Range requests
+TRICKLE_RATE = 300
 NOT_FOUND_PAGE = (b"<html><head><title>404 Not Found</title></head>"
                   b"<body><h1>Not Found</h1></body></html>\n")
 
@@ -62,6 +78,8 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
                 return self.send_pac()
             if self.server.fault == "not-found" or path != PACKAGE_PATH:
                 return self.send_bytes(404, NOT_FOUND_PAGE, "text/html")
+            if self.server.fault == "no-headers":
+                return self.hold_silent("-")
             self.send_package()
         except (BrokenPipeError, ConnectionResetError, ssl.SSLError):
             self.close_connection = True
@@ -106,18 +124,59 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if self.command == "HEAD":
             return
-        cut = length // 2 if ranged and self.server.take_cut() else None
+        fault = self.server.fault
+        if ranged and fault == "stall-all":
+            stop = max(first, self.server.stall_after if self.server.stall_after is not None else CHUNK_SIZE // 2)
+            if stop < first + length:
+                self.copy_range(first, stop - first)
+                return self.hold_silent(stop)
+        cut = None
+        if ranged and self.server.take_cut():
+            cut = length // 2
+            if fault == "stall" and self.server.stall_after is not None:
+                cut = min(self.server.stall_after, length)
+        if ranged and fault == "trickle" and self.server.take_trickle():
+            first, length = self.trickle(first, length)
         self.copy_range(first, length if cut is None else cut)
         if cut is not None:
             self.wfile.flush()
-            if self.server.fault == "stall":
-                time.sleep(self.server.stall_seconds)
+            if fault == "stall":
+                return self.hold_silent(first + cut)
+            if fault == "reset":
+                # A zero linger time makes the close send RST instead of FIN.
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                self.close_connection = True
+                return
             self.close_connection = True
             self.connection.shutdown(2)
 
     do_HEAD = do_GET
 
+    def hold_silent(self, position):
+        """Sends nothing more on this connection for --stall-seconds, then drops it."""
+        self.wfile.flush()
+        self.server.log_line("stall at %s" % position)
+        time.sleep(self.server.stall_seconds)
+        self.close_connection = True
+        self.connection.shutdown(2)
+
+    def trickle(self, first, length):
+        """Sends the start of a range a few bytes at a time; returns what is left."""
+        piece = max(1, int(self.server.rate or TRICKLE_RATE) // 10)
+        deadline = time.monotonic() + self.server.trickle_seconds
+        with open(self.server.package, "rb") as package:
+            package.seek(first)
+            while length > 0 and time.monotonic() < deadline:
+                block = package.read(min(piece, length))
+                self.wfile.write(block)
+                self.wfile.flush()
+                first += len(block)
+                length -= len(block)
+                time.sleep(0.1)
+        return first, length
+
     def copy_range(self, first, length):
+        rate = 0 if self.server.fault == "trickle" else self.server.rate
         with open(self.server.package, "rb") as package:
             package.seek(first)
             left = length
@@ -127,9 +186,9 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
                     break
                 self.wfile.write(block)
                 left -= len(block)
-                if self.server.rate:
+                if rate:
                     self.wfile.flush()
-                    time.sleep(len(block) / self.server.rate)
+                    time.sleep(len(block) / rate)
 
 
 class PackageServer(http.server.ThreadingHTTPServer):
@@ -140,6 +199,9 @@ class PackageServer(http.server.ThreadingHTTPServer):
         self.package = options.file
         self.fault = options.fault
         self.stall_seconds = options.stall_seconds
+        self.stall_after = options.stall_after
+        self.trickle_seconds = options.trickle_seconds
+        self.trickle_done = False
         self.rate = options.rate
         self.pac_proxy = options.pac_proxy
         self.log_file = open(options.log, "a", buffering=1) if options.log else sys.stderr
@@ -154,11 +216,19 @@ class PackageServer(http.server.ThreadingHTTPServer):
     def take_cut(self):
         """True once, for the first ranged answer, when a fault cuts it."""
         with self.lock:
-            if self.fault not in ("drop", "drop-once", "stall") or self.cut_done:
+            if self.fault not in ("drop", "drop-once", "stall", "reset") or self.cut_done:
                 return False
             # "drop" cuts every range it serves, the others only the first.
             self.cut_done = self.fault != "drop"
             return True
+
+
+    def take_trickle(self):
+        """True once, for the first ranged answer."""
+        with self.lock:
+            first = not self.trickle_done
+            self.trickle_done = True
+            return first
 
 
 def parse_arguments(argv):
@@ -169,8 +239,11 @@ def parse_arguments(argv):
     parser.add_argument("--key", default=os.path.join(DEFAULT_CA_DIR, "server.key"))
     parser.add_argument("--log", help="request log file (default: stderr)")
     parser.add_argument("--fault", default="none",
-                        choices=["none", "no-content-length", "not-found", "ignore-range", "drop", "drop-once", "stall"])
+                        choices=["none", "no-content-length", "not-found", "ignore-range", "drop", "drop-once", "stall",
+                                 "stall-all", "no-headers", "trickle", "reset"])
     parser.add_argument("--stall-seconds", type=float, default=75.0)
+    parser.add_argument("--stall-after", type=int, help="bytes (stall) or package byte (stall-all)")
+    parser.add_argument("--trickle-seconds", type=float, default=20.0)
     parser.add_argument("--rate", type=float, default=0, help="bytes per second (default: unlimited)")
     parser.add_argument("--pac-proxy", help="host:port the auto-config script names")
     return parser.parse_args(argv)

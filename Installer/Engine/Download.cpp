@@ -7,6 +7,7 @@
 
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/RequestTransfer.h"
+#include "Installer/Engine/WaitBounds.h"
 #include "Installer/Log/Log.h"
 #include "Platform/SystemServices.h"
 #include "Platform/Text/TextConversion.h"
@@ -43,12 +44,41 @@ std::wstring DiscoveryUrl(const DownloadEndpoint& endpoint) {
   return L"https://" + authority + PackagePath;
 }
 
+// Stands between the transfers and the install's listener (which may be
+// null) to see every body byte as it arrives, so that the watch on progress
+// learns of it then and not when its request ends: a long request that
+// delivered and then failed still counts as the progress it was.
+class ProgressWitness final : public IInstallListener {
+ public:
+  ProgressWitness(IInstallListener* inner, ProgressWatch& watch, const std::uint32_t& bytesReceived)
+      : m_inner(inner), m_watch(watch), m_bytesReceived(bytesReceived), m_seen(bytesReceived) {}
+
+  void OnStatus(int status) override {
+    if (m_inner) m_inner->OnStatus(status);
+  }
+  void OnProgress(float fraction) override {
+    if (m_bytesReceived != m_seen) m_watch.Progressed();
+    m_seen = m_bytesReceived;
+    if (m_inner) m_inner->OnProgress(fraction);
+  }
+  int GetErrorCode() override { return m_inner ? m_inner->GetErrorCode() : 0; }
+  void SetErrorCode(int code) override {
+    if (m_inner) m_inner->SetErrorCode(code);
+  }
+
+ private:
+  IInstallListener* m_inner;
+  ProgressWatch& m_watch;
+  const std::uint32_t& m_bytesReceived;
+  std::uint32_t m_seen;
+};
+
 class DownloadCall {
  public:
   DownloadCall(Platform::IHttpClient& http, const DownloadEndpoint& endpoint,
-               IInstallListener* listener, const CancelFlag& cancel, bool proxyOnly)
+               IInstallListener* listener, const CancelFlag& cancel, bool proxyOnly, ProgressWatch& watch)
       : m_http(http), m_endpoint(endpoint), m_listener(listener), m_cancel(cancel),
-        m_proxyOnly(proxyOnly) {}
+        m_proxyOnly(proxyOnly), m_watch(watch), m_witness(listener, watch, m_bytesReceived) {}
 
   void Run(const std::wstring& archivePath);
 
@@ -67,18 +97,22 @@ class DownloadCall {
   bool KeepsCycling() const {
     return m_totalSize == -1 || m_rangeOffset < static_cast<std::uint32_t>(m_totalSize);
   }
+  void GiveUpWithoutProgress();
 
   Platform::IHttpClient& m_http;
   const DownloadEndpoint& m_endpoint;
   IInstallListener* m_listener;
   const CancelFlag& m_cancel;
   bool m_proxyOnly;
+  ProgressWatch& m_watch;
 
   std::ofstream m_archive;
   std::int32_t m_totalSize = -1;
   std::uint32_t m_rangeOffset = 0;
   std::uint32_t m_bytesReceived = 0;
   int m_progressReports = 0;
+
+  ProgressWitness m_witness;
 
   std::uint32_t m_accessType = Http::AccessTypeDefaultProxy;
   Platform::HttpProxySettings m_settings;
@@ -136,7 +170,11 @@ void DownloadCall::ReadProxySettings() {
   }
 }
 
+// The package's size and every body byte count as progress: a retry that
+// fetches bytes again is as much alive as a first try.
 bool DownloadCall::RunCycle() {
+  GiveUpWithoutProgress();
+  const std::int32_t sizeBefore = m_totalSize;
   const bool named = m_accessType == Http::AccessTypeNamedProxy;
   HttpHandleOwner session(m_http, m_http.Open(UserAgent, m_accessType,
                                               named ? m_settings.proxy : std::wstring(),
@@ -157,6 +195,7 @@ bool DownloadCall::RunCycle() {
                              : "InstallBackend::Download direct http request failed, checking for proxy...");
     last = ProxyAttempt(session, connection, request);
   }
+  if (m_totalSize != sizeBefore) m_watch.Progressed();
   if (last != Attempt::NoResult && m_cancel.IsSet()) {
     LOG_INFO << "InstallBackend::Download Canceled";
     return false;
@@ -165,6 +204,13 @@ bool DownloadCall::RunCycle() {
   if (!m_cancel.IsSet()) throw InstallException(L"InstallBackend::Download Sending WinHttpRequest failed");
   LOG_INFO << "InstallBackend::Download Canceled";
   return false;
+}
+
+void DownloadCall::GiveUpWithoutProgress() {
+  if (!m_watch.Exceeded(kNoProgressLimit)) return;
+  LOG_INFO << "InstallBackend::Download no new data for " << kNoProgressLimit.count() << " s, giving up at byte "
+           << m_rangeOffset;
+  throw InstallException(L"InstallBackend::Download Sending WinHttpRequest failed");
 }
 
 Attempt DownloadCall::DirectAttempt(HttpHandleOwner& session, HttpHandleOwner& connection,
@@ -231,7 +277,7 @@ bool DownloadCall::PrepareRequest(HttpHandleOwner& session, HttpHandleOwner& con
 }
 
 Attempt DownloadCall::Perform(HttpHandleOwner& request) {
-  const int result = PerformRequest(m_listener, m_progressReports, m_cancel, m_archive, m_http,
+  const int result = PerformRequest(&m_witness, m_progressReports, m_cancel, m_archive, m_http,
                                     request.Get(), m_totalSize, m_bytesReceived, m_rangeOffset);
   if (result == 0) {
     LOG_ERROR << "InstallBackend::Download PerformRequest error: " << m_http.LastError();
@@ -246,10 +292,32 @@ DownloadEndpoint CompiledInServer() {
   return {KORVANE_DOWNLOAD_HOST_W, static_cast<std::uint16_t>(KORVANE_DOWNLOAD_PORT_NUMBER)};
 }
 
+namespace {
+
+// The client's waits follow this call's cancel and the stall window while
+// the call runs, and nothing of the call once it has ended.
+class WaitLimitsOfCall {
+ public:
+  WaitLimitsOfCall(Platform::IHttpClient& http, const CancelFlag& cancel) : m_http(http) {
+    const auto stallMs = std::chrono::duration_cast<std::chrono::milliseconds>(kStallWindow).count();
+    m_http.SetWaitLimits({static_cast<std::uint32_t>(stallMs), [&cancel] { return cancel.IsSet(); }});
+  }
+  ~WaitLimitsOfCall() { m_http.SetWaitLimits({}); }
+  WaitLimitsOfCall(const WaitLimitsOfCall&) = delete;
+  WaitLimitsOfCall& operator=(const WaitLimitsOfCall&) = delete;
+
+ private:
+  Platform::IHttpClient& m_http;
+};
+
+}  // namespace
+
 std::wstring PackageDownload::Download(const std::wstring& workFolder, IInstallListener* listener,
                                        const CancelFlag& cancel, bool proxyOnly) {
   const std::wstring archivePath = workFolder + ArchiveFileName;
-  DownloadCall(m_http, m_server, listener, cancel, proxyOnly).Run(archivePath);
+  const WaitLimitsOfCall limits(m_http, cancel);
+  m_watch.Start();
+  DownloadCall(m_http, m_server, listener, cancel, proxyOnly, m_watch).Run(archivePath);
   return archivePath;
 }
 

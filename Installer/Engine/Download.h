@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Installer/Engine/InstallListener.h"
+#include "Installer/Engine/ProgressWatch.h"
 #include "Platform/Http/HttpClient.h"
 
 namespace InstallBackend {
@@ -27,7 +28,12 @@ DownloadEndpoint CompiledInServer();
 // is tried with the user's proxy settings and, when that attempt cannot be
 // set up, through a proxy found by discovery; proxyOnly (the install's
 // retries) skips the first attempt. Sends Downloading and then progress to
-// listener (which may be null); stops at the next check once cancel is set.
+// listener (which may be null); stops at the next check once cancel is set,
+// and within a fraction of a second when it is set during a call that
+// waits on the network. A request that sees no byte for kStallWindow ends
+// and the next one resumes at the first missing byte; when no byte of the
+// package has come for kNoProgressLimit over all calls of this object, the
+// call raises the same failure as a request that cannot be sent.
 //
 // Returns the archive path when the last chunk has arrived and also after a
 // cancel (the archive is then incomplete). Raises InstallException with the
@@ -42,17 +48,19 @@ class IPackageDownload {
   ~IPackageDownload() = default;
 };
 
-// The download over an HTTP client from one server.
+// The download over an HTTP client from one server. One object serves one
+// install: its calls share the watch on progress.
 class PackageDownload final : public IPackageDownload {
  public:
-  PackageDownload(Platform::IHttpClient& http, DownloadEndpoint server)
-      : m_http(http), m_server(std::move(server)) {}
+  PackageDownload(Platform::IHttpClient& http, DownloadEndpoint server, ProgressWatch watch = ProgressWatch())
+      : m_http(http), m_server(std::move(server)), m_watch(std::move(watch)) {}
   std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
                         bool proxyOnly) override;
 
  private:
   Platform::IHttpClient& m_http;
   DownloadEndpoint m_server;
+  ProgressWatch m_watch;
 };
 
 // The download from the compiled-in server over the system's HTTP client

@@ -6,12 +6,28 @@
 #include <vector>
 
 #include "Installer/Engine/InstallException.h"
+#include "Installer/Engine/WaitBounds.h"
 #include "Installer/Log/Log.h"
 
 namespace InstallBackend {
 namespace {
 
 [[noreturn]] void Raise(const wchar_t* message) { throw InstallException(message); }
+
+// A call that failed once the user cancelled was cut short by the cancel:
+// the request stops, it does not fail.
+bool StoppedByCancel(const CancelFlag& cancel) {
+  if (!cancel.IsSet()) return false;
+  LOG_INFO << "InstallBackend::PerformRequest Cancelled.";
+  return true;
+}
+
+bool Stalled(Platform::IHttpClient& http) { return http.LastError() == Platform::HttpConstants::ErrorTimeout; }
+
+void LogStall(std::uint32_t resumeAt) {
+  LOG_INFO << "InstallBackend::PerformRequest no data for " << kStallWindow.count() << " s, resuming at byte "
+           << resumeAt;
+}
 
 void AddRangeHeader(Platform::IHttpClient& http, Platform::HttpHandle request,
                     std::int32_t totalSize, std::uint32_t rangeOffset) {
@@ -79,9 +95,11 @@ class BodyCopy {
   bool Run(std::uint32_t rangeLength);
 
  private:
-  std::uint32_t Available();
+  // False when the wait was cut short by a cancel.
+  bool Available(std::uint32_t& available);
   std::uint32_t Wanted(std::uint32_t available);
-  void Append(std::uint32_t count);
+  // False when the read was cut short by a cancel.
+  bool Append(std::uint32_t count);
   void Finish();
 
   IInstallListener* m_listener;
@@ -108,10 +126,11 @@ bool BodyCopy::Run(std::uint32_t rangeLength) {
       LOG_INFO << "InstallBackend::PerformRequest Cancelled.";
       return false;
     }
-    const std::uint32_t available = Available();
+    std::uint32_t available = 0;
+    if (!Available(available)) return false;
     const std::uint32_t wanted = Wanted(available);
     if (available > 0 && wanted == 0) break;
-    Append(wanted);
+    if (!Append(wanted)) return false;
     ReportProgress(m_listener, m_progressReports, m_totalSize, m_bytesReceived);
     if (available == 0) break;
   }
@@ -120,19 +139,21 @@ bool BodyCopy::Run(std::uint32_t rangeLength) {
 }
 
 // The bytes that can be read now; 0 at the end of the body and after a
-// receive time-out, which keeps what arrived: the next range starts right
-// after it. A time-out before any byte would repeat the same range forever.
-std::uint32_t BodyCopy::Available() {
-  std::uint32_t available = 0;
-  if (m_http.QueryDataAvailable(m_request, available)) return available;
-  const std::uint32_t code = m_http.LastError();
-  if (code != Platform::HttpConstants::ErrorTimeout || m_thisRequest == 0) {
-    LOG_ERROR << "InstallBackend::PerformRequest WinHttpQueryDataAvailable error: " << code;
+// stall, which keeps what arrived: the next range starts right after it.
+// A range that stalls before its first byte is asked for again; the
+// download's bound on time without progress ends that repetition.
+bool BodyCopy::Available(std::uint32_t& available) {
+  available = 0;
+  if (m_http.QueryDataAvailable(m_request, available)) return true;
+  if (StoppedByCancel(m_cancel)) return false;
+  if (!Stalled(m_http)) {
+    LOG_ERROR << "InstallBackend::PerformRequest WinHttpQueryDataAvailable error: " << m_http.LastError();
     Raise(L"InstallBackend::PerformRequest WinHttpQueryDataAvailable failed");
   }
   m_rangeOffset += m_thisRequest;
   m_cutShort = true;
-  return 0;
+  LogStall(m_rangeOffset);
+  return true;
 }
 
 std::uint32_t BodyCopy::Wanted(std::uint32_t available) {
@@ -148,11 +169,12 @@ std::uint32_t BodyCopy::Wanted(std::uint32_t available) {
   return std::min(available, m_limit - m_thisRequest);
 }
 
-void BodyCopy::Append(std::uint32_t count) {
-  if (count == 0) return;
+bool BodyCopy::Append(std::uint32_t count) {
+  if (count == 0) return true;
   m_buffer.assign(static_cast<std::size_t>(count) + 1, 0);
   std::uint32_t read = 0;
   if (!m_http.ReadData(m_request, m_buffer.data(), count, read)) {
+    if (StoppedByCancel(m_cancel)) return false;
     LOG_ERROR << "InstallBackend::PerformRequest WinHttpReadData error: " << m_http.LastError();
     Raise(L"InstallBackend::PerformRequest WinHttpReadData failed");
   }
@@ -160,6 +182,7 @@ void BodyCopy::Append(std::uint32_t count) {
   if (!m_file.write(m_buffer.data(), read)) RaiseWriteFailure();
   m_thisRequest += read;
   m_bytesReceived += read;
+  return true;
 }
 
 void BodyCopy::Finish() {
@@ -193,10 +216,18 @@ int PerformRequest(IInstallListener* listener, int& progressReports, const Cance
 
   LOG_INFO << "InstallBackend::PerformRequest Sending HTTP Request...";
   if (!http.SendRequest(request)) {
+    if (StoppedByCancel(cancel)) return 0;
     LOG_ERROR << "WinHttpSendRequest error: " << http.LastError();
     Raise(L"WinHttpSendRequest failed");
   }
+  // Headers that do not come are a stall like a body that stops: the
+  // request ends without a byte and the next one asks for the same bytes.
   if (!http.ReceiveResponse(request)) {
+    if (StoppedByCancel(cancel)) return 0;
+    if (Stalled(http)) {
+      LogStall(rangeOffset);
+      return 1;
+    }
     LOG_ERROR << "InstallBackend::PerformRequest WinHttpReceiveResponse error: "
               << http.LastError();
     Raise(L"InstallBackend::PerformRequest WinHttpReceiveResponse failed");

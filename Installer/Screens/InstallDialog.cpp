@@ -3,11 +3,13 @@
 #include "Common/Drives/UsbDrives.h"
 #include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Engine/InstallSequence.h"
+#include "Installer/Engine/WaitBounds.h"
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/Log.h"
 #include "Installer/ScreenLogic/MessageFormat.h"
 #include "Installer/ScreenLogic/ProgressPosition.h"
 #include "Platform/Win32/ComApartment.h"
+#include "Platform/Win32/ProcessSetup.h"
 #include "Platform/Win32/RunningPrograms.h"
 #include "resources/ScreenIds.h"
 
@@ -51,6 +53,7 @@ BEGIN_MESSAGE_MAP(InstallDialog, NCommon::SkinnedScreen)
   ON_COMMAND(IDC_MAKER_LINK, OnMakerLink)
   ON_MESSAGE(kStatusMessage, OnStatusMessage)
   ON_MESSAGE(kProgressMessage, OnProgressMessage)
+  ON_MESSAGE(kAppToldMessage, OnAppToldMessage)
 END_MESSAGE_MAP()
 
 InstallDialog::InstallDialog(wchar_t driveLetter, const std::wstring& workRoot)
@@ -123,16 +126,31 @@ void InstallDialog::WorkerMain() {
   Platform::ComApartment apartment;
   const std::wstring drive = std::wstring(1, m_driveLetter) + L":";
   InstallBackend::Install(drive, m_workRoot, this, m_cancel);
+  ::SetEvent(m_workerEnded.Get());
 }
 
 void InstallDialog::JoinWorker() {
   if (m_worker.joinable()) m_worker.join();
 }
 
+bool InstallDialog::WaitForWorker() {
+  if (!m_worker.joinable()) return true;
+  const auto bound = static_cast<DWORD>(InstallBackend::kWorkerStopWait.count());
+  return ::WaitForSingleObject(m_workerEnded.Get(), bound) == WAIT_OBJECT_0;
+}
+
 void InstallDialog::OnOK() {
   m_cancel.Set();
-  // The engine stops at its next check point and never waits for this
-  // thread, so the join ends.
+  // The engine stops at its next check, and a download's waits end within
+  // a fraction of a second of the cancel. A drive query or proxy discovery
+  // cannot be interrupted: the installer then ends without the worker, as
+  // the user asked; a partial download or extraction left behind is
+  // replaced by the next run.
+  if (!WaitForWorker()) {
+    LOG_INFO << "InstallDialog the installation did not stop within " << InstallBackend::kWorkerStopWait.count()
+             << " ms of the close; the installer ends without it";
+    Platform::EndProcessNow(0);
+  }
   JoinWorker();
   EndDialog(IDOK);
 }
@@ -163,8 +181,7 @@ LRESULT InstallDialog::OnStatusMessage(WPARAM status, LPARAM) {
       if (m_updateMode) m_runButton.ShowWindow(SW_HIDE);
       m_progress.SetPos(0);
       ShowStatus(Text(kDownloadingText));
-      NotifyAppWindow();
-      NotifyAppThreads();
+      NotifyRunningApp();
       break;
     case Extracting:
       if (GetErrorCode() != static_cast<int>(InstallError::None)) break;
@@ -226,9 +243,29 @@ LRESULT InstallDialog::OnProgressMessage(WPARAM, LPARAM progress) {
   return 0;
 }
 
-void InstallDialog::NotifyAppWindow() { Platform::SendToWindowTitled(kAppWindowTitle, kAppUpdateWindowMessage); }
+// The window hears first, then the main threads: the application ends on
+// the thread message, and its window must have had its say by then. The
+// thread holds nothing of the screen but its window handle; a post to a
+// screen that has gone is lost harmlessly.
+void InstallDialog::NotifyRunningApp() {
+  const HWND screen = Handle();
+  std::thread([screen] {
+    const auto timeout = std::chrono::duration_cast<std::chrono::milliseconds>(InstallBackend::kAppAnswerTimeout);
+    const Platform::WindowAnswer answer =
+        Platform::SendToWindowTitled(kAppWindowTitle, kAppUpdateWindowMessage, static_cast<unsigned>(timeout.count()));
+    Platform::PostToMainThreadsOf(kAppExecutableName, kAppUpdateThreadMessage);
+    ::PostMessageW(screen, kAppToldMessage, static_cast<WPARAM>(answer), 0);
+  }).detach();
+}
 
-void InstallDialog::NotifyAppThreads() { Platform::PostToMainThreadsOf(kAppExecutableName, kAppUpdateThreadMessage); }
+// The log is written here, on the screen's thread, as the log has no lock.
+LRESULT InstallDialog::OnAppToldMessage(WPARAM answer, LPARAM) {
+  if (static_cast<Platform::WindowAnswer>(answer) == Platform::WindowAnswer::NoAnswer) {
+    LOG_INFO << "InstallDialog the running application did not answer within " << InstallBackend::kAppAnswerTimeout.count()
+             << " s; the update goes on";
+  }
+  return 0;
+}
 
 void InstallDialog::LaunchInstalledApp(bool notify) {
   const std::wstring root = std::wstring(1, m_driveLetter) + L":\\";

@@ -5,8 +5,10 @@
 // touched on the UI thread. In install mode the screen ends with a button
 // that starts the installed application; in update mode (started by the
 // application itself) it starts the updated application and closes by
-// itself. However it is closed, the installation is cancelled, the worker
-// joined, and DoModal gives IDOK.
+// itself. However it is closed, the installation is cancelled and the
+// worker given a short time to stop (kWorkerStopWait); DoModal then gives
+// IDOK, or, when the worker is stuck in a call nothing can interrupt, the
+// process ends at once with exit code 0.
 #include <windows.h>
 
 #include <atomic>
@@ -17,6 +19,7 @@
 #include "Installer/Engine/InstallListener.h"
 #include "Platform/Ui/GdiObjects.h"
 #include "Platform/Ui/ProgressBar.h"
+#include "Platform/Win32/UniqueHandle.h"
 
 // The installed application's main window, which is told of an update.
 extern const wchar_t kAppWindowTitle[];
@@ -27,6 +30,9 @@ constexpr UINT kAppUpdateThreadMessage = WM_APP + 7;
 // What the screen posts to itself from the worker.
 constexpr UINT kStatusMessage = WM_USER + 1;
 constexpr UINT kProgressMessage = WM_USER + 2;
+// What the thread that tells the running application posts back: wParam
+// is how its window answered (Platform::WindowAnswer).
+constexpr UINT kAppToldMessage = WM_USER + 3;
 
 class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
  public:
@@ -49,13 +55,14 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
  protected:
   void DoDataExchange() override;
   BOOL OnInitDialog() override;
-  // The close path: cancel, join the worker, end with IDOK.
+  // The close path: cancel, wait a bounded time for the worker, end with IDOK.
   void OnOK() override;
   void OnCancel() override { OnOK(); }
   LRESULT OnCloseMessage(WPARAM, LPARAM);
   void OnRun();
   LRESULT OnStatusMessage(WPARAM status, LPARAM);
   LRESULT OnProgressMessage(WPARAM, LPARAM progress);
+  LRESULT OnAppToldMessage(WPARAM answer, LPARAM);
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
 
   DECLARE_MESSAGE_MAP()
@@ -68,10 +75,13 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   void ShowStatus(const std::wstring& text);
   void ShowFailure();
   void ShowCompleted();
-  void NotifyAppWindow();
-  void NotifyAppThreads();
+  // Tells a running copy of the application, from a thread of its own so
+  // that a hung application holds neither this screen nor the worker.
+  void NotifyRunningApp();
   void LaunchInstalledApp(bool notify);
   void JoinWorker();
+  // False when the worker did not end within kWorkerStopWait.
+  bool WaitForWorker();
 
   std::atomic<int> m_errorCode{0};
   int m_lastStatus = Downloading;
@@ -85,6 +95,7 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   NCommon::AnimatedBitmapButton m_runButton;
   Platform::ProgressBar m_progress;
   std::thread m_worker;
+  Platform::UniqueHandle m_workerEnded{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   CancelFlag m_cancel;
   bool m_done = false;
 };

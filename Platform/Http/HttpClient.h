@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The HTTP operations the package download relies on, shaped after WinHTTP in
@@ -44,7 +45,18 @@ constexpr std::uint32_t AutoProxyAutoDetect = 1;
 constexpr std::uint32_t AutoProxyConfigUrl = 2;
 constexpr std::uint32_t AutoDetectTypeDhcpAndDnsA = 3;
 constexpr std::uint32_t ErrorTimeout = 12002;
+constexpr std::uint32_t ErrorCancelled = 12017;  // ERROR_WINHTTP_OPERATION_CANCELLED
 }  // namespace HttpConstants
+
+// What ends a call that waits on the network before the request's own
+// time-outs do. A wait that sees nothing arrive for stallMs fails with
+// ErrorTimeout; a wait during which cancelled() turns true fails with
+// ErrorCancelled within a fraction of a second. Either way the request is
+// left unusable and its owner only closes it. stallMs 0: no stall limit.
+struct HttpWaitLimits {
+  std::uint32_t stallMs = 0;
+  std::function<bool()> cancelled;
+};
 
 // Every operation returns false (or a null handle) on failure and leaves the
 // reason for LastError, as the system calls do. Handles are closed by their
@@ -79,6 +91,8 @@ class IHttpClient {
   virtual bool ReadData(HttpHandle request, void* buffer, std::uint32_t size,
                         std::uint32_t& read) = 0;
   virtual void CloseHandle(HttpHandle handle) = 0;
+  // Applies to every later wait of this client until set again.
+  virtual void SetWaitLimits(const HttpWaitLimits& limits) = 0;
   // The calling thread's last system error code.
   virtual std::uint32_t LastError() = 0;
 

@@ -38,6 +38,7 @@ class ProxyOptionIgnoredWorkaround final : public IHttpClient {
   bool QueryDataAvailable(HttpHandle request, std::uint32_t& available) override;
   bool ReadData(HttpHandle request, void* buffer, std::uint32_t size, std::uint32_t& read) override;
   void CloseHandle(HttpHandle handle) override;
+  void SetWaitLimits(const HttpWaitLimits& limits) override { m_inner.SetWaitLimits(limits); }
   std::uint32_t LastError() override;
 
  private:

@@ -34,6 +34,7 @@ class NoHttpClient final : public IHttpClient {
   bool QueryDataAvailable(HttpHandle, std::uint32_t&) override { return false; }
   bool ReadData(HttpHandle, void*, std::uint32_t, std::uint32_t&) override { return false; }
   void CloseHandle(HttpHandle) override {}
+  void SetWaitLimits(const HttpWaitLimits&) override {}
   std::uint32_t LastError() override { return kNotSupported; }
 };
 

@@ -24,6 +24,11 @@ void RegisterCommonControls() {
 
 void EnableControlContainer() {}
 
+void EndProcessNow(unsigned exitCode) {
+  ::TerminateProcess(::GetCurrentProcess(), exitCode);
+  for (;;) ::Sleep(INFINITE);  // never reached: the call does not return for the current process
+}
+
 void InitRichEdit() {
   static SystemLibrary richEdit1(L"riched32.dll");
   static SystemLibrary richEdit2(L"riched20.dll");

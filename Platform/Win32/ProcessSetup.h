@@ -15,5 +15,9 @@ void EnableControlContainer();
 // Loads the rich edit libraries from the system folder and keeps them for
 // the life of the process, so that the RichEdit20W class is registered.
 void InitRichEdit();
+// Ends the process at once with exitCode, other threads and all, running no
+// clean-up: for a thread stuck in a call nothing can interrupt, which would
+// otherwise keep the process or race the clean-up of a normal exit.
+[[noreturn]] void EndProcessNow(unsigned exitCode);
 
 }  // namespace Platform

@@ -30,11 +30,12 @@ DWORD FirstThreadOf(DWORD processId, bool* listed) {
 
 }  // namespace
 
-bool SendToWindowTitled(const wchar_t* title, UINT message) {
+WindowAnswer SendToWindowTitled(const wchar_t* title, UINT message, unsigned timeoutMs) {
   HWND window = ::FindWindowW(nullptr, title);
-  if (!window) return false;
-  ::SendMessageW(window, message, 0, 0);
-  return true;
+  if (!window) return WindowAnswer::NoWindow;
+  DWORD_PTR result = 0;
+  const LRESULT sent = ::SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result);
+  return sent ? WindowAnswer::Handled : WindowAnswer::NoAnswer;
 }
 
 int PostToMainThreadsOf(const wchar_t* exeName, UINT message) {

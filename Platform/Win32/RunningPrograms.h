@@ -8,10 +8,13 @@
 
 namespace Platform {
 
+enum class WindowAnswer : int { NoWindow = 0, Handled = 1, NoAnswer = 2 };
+
 // Sends message (wParam and lParam 0) to the top-level window whose title
-// is exactly `title` and waits until its thread has handled it. False when
-// there is no such window.
-bool SendToWindowTitled(const wchar_t* title, UINT message);
+// is exactly `title` and waits until its thread has handled it, at most
+// timeoutMs and not at all when the system already counts that window as
+// hung. NoAnswer when it did not handle the message in that time.
+WindowAnswer SendToWindowTitled(const wchar_t* title, UINT message, unsigned timeoutMs);
 
 // Posts message (wParam and lParam 0) to the main thread (the first thread
 // the system lists) of every process whose executable name is exactly

@@ -1,13 +1,20 @@
 #pragma once
+#include <map>
+
 #include "Platform/Http/HttpClient.h"
 #include "Platform/Win32/SystemLibrary.h"
 
 namespace Platform {
 
-// The HTTP seam on the system's WinHTTP in synchronous mode, call for call.
-// winhttp.dll is loaded from the system folder when the object is made;
-// without it every operation fails with ERROR_MOD_NOT_FOUND. One object per
-// thread of use. (Under Wine, wrap it in ProxyOptionIgnoredWorkaround.)
+// The HTTP seam on the system's WinHTTP, call for call. Sessions run in
+// asynchronous mode and every call that waits on the network (send, receive,
+// data available, read) waits here for its completion, for the wait limits'
+// stall window or for their cancel, whichever comes first: a synchronous
+// WinHTTP call can be neither interrupted nor timed by anything but its own
+// time-outs. winhttp.dll is loaded from the system folder when the object is
+// made; without it every operation fails with ERROR_MOD_NOT_FOUND. One
+// object per thread of use. (Under Wine, wrap it in
+// ProxyOptionIgnoredWorkaround.)
 class WinHttpClient final : public IHttpClient {
  public:
   WinHttpClient();
@@ -33,13 +40,22 @@ class WinHttpClient final : public IHttpClient {
   bool ReadData(HttpHandle request, void* buffer, std::uint32_t size,
                 std::uint32_t& read) override;
   void CloseHandle(HttpHandle handle) override;
+  void SetWaitLimits(const HttpWaitLimits& limits) override { m_limits = limits; }
   std::uint32_t LastError() override;
+
+  struct RequestState;
 
  private:
   template <typename Function>
   Function Entry(const char* name) const;
+  // Starts one asynchronous call on request's state and waits for it.
+  template <typename Start>
+  bool Complete(HttpHandle request, Start start);
+  bool Await(RequestState& state);
 
   SystemLibrary m_library;
+  HttpWaitLimits m_limits;
+  std::map<HttpHandle, RequestState*> m_requests;  // freed when WinHTTP closes the handle
 };
 
 }  // namespace Platform

@@ -39,7 +39,11 @@ class Service:
         self.port = int(line.split()[1])
 
     def requests(self):
-        return self.log_path.read_text().splitlines()
+        return [line for line in self.log_path.read_text().splitlines() if not line.startswith("stall at ")]
+
+    def stalls(self):
+        """Where the server fell silent, one entry per stalled connection."""
+        return [line.split()[-1] for line in self.log_path.read_text().splitlines() if line.startswith("stall at ")]
 
     def stop(self):
         if self.process.poll() is None:
@@ -61,7 +65,7 @@ def require_test_ca():
 
 
 def start_package_server(package, log_path, fault="none", untrusted=False, pac_proxy=None,
-                         stall_seconds=None, rate=None):
+                         stall_seconds=None, rate=None, stall_after=None, trickle_seconds=None):
     require_test_ca()
     prefix = "untrusted" if untrusted else "server"
     command = [sys.executable, str(TOOLS / "package_server.py"), "--file", str(package),
@@ -73,6 +77,10 @@ def start_package_server(package, log_path, fault="none", untrusted=False, pac_p
         command += ["--stall-seconds", str(stall_seconds)]
     if rate:
         command += ["--rate", str(rate)]
+    if stall_after is not None:
+        command += ["--stall-after", str(stall_after)]
+    if trickle_seconds:
+        command += ["--trickle-seconds", str(trickle_seconds)]
     deadline = time.monotonic() + PORT_WAIT
     while True:
         try:

@@ -9,7 +9,8 @@
 // installer looks for, and it ends when its main thread is told that an
 // update begins (WM_APP + 7), so that the update can replace its files.
 // Otherwise it ends after KORVANE_STUB_SECONDS seconds (default 4) or on
-// WM_CLOSE.
+// WM_CLOSE. With KORVANE_STUB_HANG=1 it plays a hung application: its window
+// is there, but its thread reads no message at all until it ends.
 #include <windows.h>
 
 #include <cstdio>
@@ -70,6 +71,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                               100, nullptr, nullptr, instance, nullptr);
   wchar_t seconds[16] = {};
   const int lifetime = GetEnvironmentVariableW(L"KORVANE_STUB_SECONDS", seconds, 16) ? _wtoi(seconds) : 4;
+  wchar_t hang[4] = {};
+  if (window && GetEnvironmentVariableW(L"KORVANE_STUB_HANG", hang, 4) && hang[0] == L'1') {
+    Record(L"hanging");
+    Sleep(lifetime * 1000);
+    Record(L"exiting hang");
+    return 0;
+  }
   if (window) SetTimer(window, kLifetimeTimer, lifetime * 1000, nullptr);
   MSG message;
   while (window && GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -112,13 +112,71 @@ TEST_F(DownloadTest, TimeoutMidChunkResumesAtFirstByteNotReceived) {
   EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
 }
 
-TEST_F(DownloadTest, TimeoutBeforeAnyBodyByteRaisesInsteadOfRepeatingTheRange) {
+// Every stall costs the fake clock one stall window.
+class StalledDownloadTest : public DownloadTest {
+ protected:
+  std::wstring RunStalling(FakeHttpClient& http, InstallBackend::PackageDownload& download, bool proxyOnly) {
+    http.onTimeout = [this] { m_now += std::chrono::seconds(15); };
+    try {
+      download.Download(WorkFolder(), &listener, cancel, proxyOnly);
+    } catch (const InstallBackend::InstallException& e) {
+      return e.Message();
+    }
+    return L"";
+  }
+  InstallBackend::ProgressWatch Watch() {
+    return InstallBackend::ProgressWatch([this] { return m_now; });
+  }
+  InstallBackend::ProgressWatch::TimePoint m_now{};
+};
+
+TEST_F(StalledDownloadTest, RangeStallingBeforeItsFirstByteIsAskedAgainUntilNothingCameForTheBound) {
   FakeHttpClient http(MiB4);
   http.timeoutRequest = 1;
-  http.timeoutAfterBytes = 0;
-  EXPECT_EQ(RunExpectingFailure(http), L"InstallBackend::PerformRequest WinHttpQueryDataAvailable failed");
-  EXPECT_TRUE(log.Has("ERROR InstallBackend::PerformRequest WinHttpQueryDataAvailable error: 12002"));
-  EXPECT_EQ(http.sends, 2);
+  http.timeoutRepeats = true;
+  InstallBackend::PackageDownload download(http, {L"localhost", 8443}, Watch());
+  EXPECT_EQ(RunStalling(http, download, false), L"InstallBackend::Download Sending WinHttpRequest failed");
+  // The probe, then six stalls of 15 s at byte 0 on new connections.
+  EXPECT_EQ(http.rangeHeaders, std::vector<std::wstring>({L"", Range(0, MiB4 - 1), Range(0, MiB4 - 1),
+                                                          Range(0, MiB4 - 1), Range(0, MiB4 - 1), Range(0, MiB4 - 1),
+                                                          Range(0, MiB4 - 1)}));
+  EXPECT_EQ(http.opens.size(), 7u);
+  EXPECT_TRUE(log.Has("INFO InstallBackend::PerformRequest no data for 15 s, resuming at byte 0"));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download no new data for 90 s, giving up at byte 0"));
+  EXPECT_FALSE(log.Has("ERROR InstallBackend::PerformRequest WinHttpQueryDataAvailable error: 12002"));
+  // The install's retry shares the bound: it gives up before asking anything.
+  EXPECT_EQ(RunStalling(http, download, true), L"InstallBackend::Download Sending WinHttpRequest failed");
+  EXPECT_EQ(http.sends, 7);
+  EXPECT_EQ(http.OpenHandles(), 0u);
+}
+
+TEST_F(StalledDownloadTest, BytesOfARequestThatFailsLaterStillCountForTheRetry) {
+  FakeHttpClient http(MiB4);
+  http.proxySettings.autoDetect = true;
+  http.timeoutRequest = 1;
+  http.timeoutAfterBytes = 5 * 65536;
+  http.cutEndsBody = true;
+  // Five pieces over 100 s, then the connection drops.
+  http.afterRead = [this](int) { m_now += std::chrono::seconds(20); };
+  InstallBackend::PackageDownload download(http, {L"localhost", 8443}, Watch());
+  EXPECT_EQ(RunStalling(http, download, false),
+            L"InstallBackend::PerformRequest Response ended before the range was complete");
+  EXPECT_EQ(RunStalling(http, download, true), L"");
+  EXPECT_TRUE(ArchiveIsPackage(MiB4));
+  EXPECT_FALSE(log.Has("INFO InstallBackend::Download no new data for 90 s, giving up at byte 0"));
+}
+
+TEST_F(StalledDownloadTest, SlowLineThatStallsAfterEveryFewBytesIsNeverCutOff) {
+  FakeHttpClient http(10000);
+  http.timeoutRequest = 1;
+  http.timeoutAfterBytes = 1000;
+  http.timeoutRepeats = true;
+  InstallBackend::PackageDownload download(http, {L"localhost", 8443}, Watch());
+  EXPECT_EQ(RunStalling(http, download, false), L"");
+  // Ten stalls, 150 s in all, each after new bytes.
+  EXPECT_EQ(http.sends, 11);
+  EXPECT_TRUE(ArchiveIsPackage(10000));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::PerformRequest no data for 15 s, resuming at byte 9000"));
 }
 
 TEST_F(DownloadTest, BodyEndingBeforeItsRangeRaises) {

@@ -31,15 +31,16 @@ bool FakeHttpClient::SendRequest(Platform::HttpHandle request) {
 
 bool FakeHttpClient::QueryDataAvailable(Platform::HttpHandle request, std::uint32_t& available) {
   Check(request);
-  if (m_request.index == timeoutRequest && m_request.delivered >= timeoutAfterBytes) {
+  if (TimesOut() && m_request.delivered >= timeoutAfterBytes) {
     if (cutEndsBody) {
       available = 0;
       return true;
     }
+    onTimeout();
     return Fail(Platform::HttpConstants::ErrorTimeout);
   }
   std::uint64_t left = m_request.end - m_request.next;
-  if (m_request.index == timeoutRequest) {
+  if (TimesOut()) {
     left = std::min<std::uint64_t>(left, timeoutAfterBytes - m_request.delivered);
   }
   available = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, pieceSize));

@@ -39,6 +39,9 @@ class FakeHttpClient final : public Platform::IHttpClient {
   // 0-based index (the probe is request 0).
   int timeoutRequest = -1;
   std::uint32_t timeoutAfterBytes = 0;
+  // The time-out hits every later request too, and this runs at each one.
+  bool timeoutRepeats = false;
+  std::function<void()> onTimeout = [] {};
   // Instead of the time-out, the body simply ends there (a dropped connection).
   bool cutEndsBody = false;
   bool noContentLength = false;
@@ -64,6 +67,7 @@ class FakeHttpClient final : public Platform::IHttpClient {
   std::vector<std::size_t> requestSessions;
   int sends = 0;
   int reads = 0;
+  Platform::HttpWaitLimits waitLimits;
 
   std::size_t OpenHandles() const { return m_open.size(); }
 
@@ -162,6 +166,7 @@ class FakeHttpClient final : public Platform::IHttpClient {
     Check(handle);
     m_open.erase(handle);
   }
+  void SetWaitLimits(const Platform::HttpWaitLimits& limits) override { waitLimits = limits; }
   std::uint32_t LastError() override { return m_lastError; }
 
   const std::wstring& Agent() const { return m_agent; }
@@ -191,6 +196,9 @@ class FakeHttpClient final : public Platform::IHttpClient {
     return handle;
   }
   void Check(Platform::HttpHandle handle) const;
+  bool TimesOut() const {
+    return m_request.index == timeoutRequest || (timeoutRepeats && timeoutRequest >= 0 && m_request.index > timeoutRequest);
+  }
 
   std::uint32_t m_packageSize;
   std::uintptr_t m_nextHandle = 0x100;
