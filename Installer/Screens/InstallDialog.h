@@ -15,6 +15,7 @@
 
 #include "Common/Dialogs/SkinnedScreen.h"
 #include "Installer/Engine/InstallListener.h"
+#include "Installer/ScreenLogic/ProgressReports.h"
 #include "Platform/Ui/GdiObjects.h"
 #include "Platform/Ui/ProgressBar.h"
 
@@ -57,6 +58,8 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   LRESULT OnStatusMessage(WPARAM status, LPARAM);
   LRESULT OnProgressMessage(WPARAM, LPARAM progress);
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
+  // A handler threw: logged, and the install ends as failed on the screen.
+  void OnUnhandledException() noexcept override;
 
   DECLARE_MESSAGE_MAP()
 
@@ -64,7 +67,12 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   void CreateScreenFonts();
   // The status font, smaller when a long text would not fit the label.
   void FitStatusFont();
+  // A worker that cannot be made fails the install on the screen.
+  void StartWorker();
   void WorkerMain();
+  // Stops the install and shows it failed; later news from the worker is
+  // not shown.
+  void EndAsFailure();
   void ShowStatus(const std::wstring& text);
   void ShowFailure();
   void ShowCompleted();
@@ -86,5 +94,7 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   Platform::ProgressBar m_progress;
   std::thread m_worker;
   CancelFlag m_cancel;
+  ProgressReports m_reports;  // the worker's own
   bool m_done = false;
+  bool m_failedHere = false;
 };
