@@ -14,11 +14,16 @@
 #include "Installer/Screens/InstallDialog.h"
 #include "Installer/Startup/StartupArguments.h"
 #include "Platform/SystemServices.h"
+#include "Platform/Ui/UnhandledException.h"
 #include "Platform/Win32/Application.h"
 #include "Platform/Win32/CommandLine.h"
 #include "Platform/Win32/ProcessSetup.h"
 
 namespace {
+
+void LogUnhandledException(const char* where, const char* what) {
+  LOG_ERROR << "Unhandled exception in the " << where << ": " << what;
+}
 
 class CInstallerApp : public Platform::Application {
  public:
@@ -37,6 +42,7 @@ class CInstallerApp : public Platform::Application {
 int CInstallerApp::InitInstance() {
   ConfigureLogging();
   LOG_INFO << "Log created";
+  Platform::SetExceptionReporter(&LogUnhandledException);
 
   long hr = Platform::InitializeComMultithreaded();
   if (hr < 0) return hr;
@@ -94,7 +100,8 @@ void CInstallerApp::RunWizard(wchar_t driveLetter) {
   }
   if (driveLetter == 0) {
     DestinationDialog destination(&driveLetter);
-    if (destination.DoModal() != IDOK) return;
+    // Whatever ended the drive screen, the progress screen needs a drive.
+    if (destination.DoModal() != IDOK || driveLetter == 0) return;
   }
   InstallDialog progress(driveLetter, GetWorkingFolder());
   if (progress.DoModal() == IDOK) m_exitCode = 0;

@@ -33,6 +33,8 @@ done
 status=0
 ctest --preset native || status=1
 ctest --preset win32 || status=1
+release=build/win32/Installer/KorvaneInstaller.exe
+echo "== the release $release: $(stat -c %s "$release") bytes; its symbols: $(stat -c %s "$release.debug") bytes in $release.debug"
 ctest --preset "$arch-local" || status=1
 if [ "$arch" = win32 ]; then
   ctest --preset win64-local -L windows_unit || status=1

@@ -151,19 +151,21 @@ void ZipReader::ReadLocalHeader(Entry& entry, const unsigned char* bytes, std::s
   entry.localReadable = true;
   const std::string localName(reinterpret_cast<const char*>(bytes + ZipRecords::kLocalHeaderSize),
                               central.name.size());
-  entry.localAgrees = ZipRecords::LocalHeaderAgrees(entry.local, localName, central);
   const std::uint64_t extraPosition = entry.localPosition + ZipRecords::kLocalHeaderSize + entry.local.nameLength;
   entry.dataPosition = extraPosition + entry.local.extraLength;
-  if (!entry.localAgrees) return;
+  // The extra field comes first: a Zip64 block in it may carry the sizes the
+  // header is compared by.
   const std::size_t extraStart = ZipRecords::kLocalHeaderSize + entry.local.nameLength;
   if (extraStart + entry.local.extraLength <= available) {
     entry.localExtra.assign(reinterpret_cast<const char*>(bytes + extraStart), entry.local.extraLength);
     entry.extraReadable = true;
-    return;
+  } else {
+    entry.localExtra.assign(entry.local.extraLength, '\0');
+    entry.extraReadable = m_file->ReadAt(extraPosition, &entry.localExtra[0], entry.localExtra.size()) ==
+                          static_cast<std::int64_t>(entry.localExtra.size());
   }
-  entry.localExtra.assign(entry.local.extraLength, '\0');
-  entry.extraReadable = m_file->ReadAt(extraPosition, &entry.localExtra[0], entry.localExtra.size()) ==
-                        static_cast<std::int64_t>(entry.localExtra.size());
+  entry.localAgrees = ZipRecords::TakeRepeatedZip64Sizes(entry.localExtra, entry.local) &&
+                      ZipRecords::LocalHeaderAgrees(entry.local, localName, central);
 }
 
 // Each entry's local header, name, extra field and data, the central
@@ -217,7 +219,9 @@ ZipResult ZipReader::Describe(int index, ZipItem& item) const {
   if (!entry.localReadable || !entry.localAgrees) return ZipCorrupt;
   if (!entry.extraReadable) return ZipReadFailed;
   const ZipRecords::CentralRecord& central = entry.central;
-  if (HasZip64Block(central.extra) || HasZip64Block(entry.localExtra)) return ZipCorrupt;
+  // A local Zip64 block that only repeats the sizes was taken when the
+  // header was read; one in the central record makes a real Zip64 entry.
+  if (HasZip64Block(central.extra)) return ZipCorrupt;
   // A name too long for a path below the drive is refused, not shortened:
   // a shortened name could land on another entry's file.
   if (central.nameLength > kMaxEntryNameBytes) return ZipCorrupt;

@@ -116,6 +116,37 @@ bool ParseLocalHeader(const unsigned char* bytes, LocalHeader& header) {
   return true;
 }
 
+bool TakeRepeatedZip64Sizes(const std::string& localExtra, LocalHeader& header) {
+  constexpr std::uint16_t kZip64BlockId = 0x0001;
+  // A local block holds both sizes, the uncompressed one first.
+  constexpr std::size_t kLocalZip64DataSize = 16;
+  constexpr std::uint32_t kPlaceholder = 0xFFFFFFFF;
+  std::size_t at = 0;
+  while (at + 4 <= localExtra.size()) {
+    const std::size_t size = Read16(localExtra, at + 2);
+    if (Read16(localExtra, at) != kZip64BlockId) {
+      at += 4 + size;
+      continue;
+    }
+    if (size != kLocalZip64DataSize || at + 4 + size > localExtra.size()) return false;
+    const std::size_t data = at + 4;
+    std::uint32_t* fields[] = {&header.uncompressedSize, &header.compressedSize};
+    for (int i = 0; i < 2; ++i) {
+      const std::uint32_t high = Read32(localExtra, data + 8 * i + 4);
+      const std::uint32_t low = Read32(localExtra, data + 8 * i);
+      // A size that needs 64 bits (or the placeholder itself) is a real
+      // Zip64 entry.
+      if (high != 0 || low == kPlaceholder) return false;
+      if (*fields[i] == kPlaceholder) *fields[i] = low;
+      // A classic field that says otherwise than the block: two readers
+      // would see two entries.
+      if (*fields[i] != low) return false;
+    }
+    return true;
+  }
+  return true;
+}
+
 bool LocalHeaderAgrees(const LocalHeader& local, const std::string& localName, const CentralRecord& central) {
   if (local.method != central.method || !IsStoredOrDeflated(local.method)) return false;
   // With a data descriptor the local header may hold zeros; the central

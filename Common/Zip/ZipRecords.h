@@ -74,6 +74,14 @@ bool ParseCentralRecord(const unsigned char* bytes, std::size_t available, Centr
 // when its signature is wrong.
 bool ParseLocalHeader(const unsigned char* bytes, LocalHeader& header);
 
+// Some archivers (Java tools, Python's force_zip64) give a local header a
+// Zip64 block although the entry is small: its 32-bit size fields then hold
+// 0xFFFFFFFF and the block the real sizes. Where the block only repeats sizes
+// that fit the classic fields, they are taken into the header, which then
+// reads as a classic one. True when there is no such block or it was taken;
+// false for a block of a real Zip64 entry or one of the wrong length.
+bool TakeRepeatedZip64Sizes(const std::string& localExtra, LocalHeader& header);
+
 // Whether a local header and its name agree with the central record: the
 // same method, stored or deflated, the same name and, unless a data
 // descriptor follows the data, the same CRC-32 and sizes.

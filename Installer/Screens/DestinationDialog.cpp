@@ -143,7 +143,7 @@ void DestinationDialog::OnInstall() {
   const wchar_t letter = SelectedLetter();
   // The "No USB drive found" item carries no letter.
   if (m_selectedDrive) *m_selectedDrive = letter;
-  if (letter != 0) OnOK();
+  if (letter != 0) EndDialog(IDOK);
 }
 
 LRESULT DestinationDialog::OnDeviceChange(WPARAM event, LPARAM) {

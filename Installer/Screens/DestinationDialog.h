@@ -22,6 +22,8 @@ class DestinationDialog : public NCommon::SkinnedScreen {
   void RefreshDrives();
   void OnDriveSelected();
   void OnInstall();
+  // Enter anywhere on the screen (the dialog's default command) is Install.
+  void OnOK() override { OnInstall(); }
   LRESULT OnDeviceChange(WPARAM event, LPARAM data);
   LRESULT OnTimer(WPARAM timer, LPARAM);
 

@@ -8,7 +8,9 @@
 #include "Installer/Log/Log.h"
 #include "Installer/ScreenLogic/MessageFormat.h"
 #include "Installer/ScreenLogic/ProgressPosition.h"
+#include "Installer/ScreenLogic/ProgressReports.h"
 #include "Platform/Win32/ComApartment.h"
+#include "Platform/Ui/UnhandledException.h"
 #include "Platform/Win32/ProcessSetup.h"
 #include "Platform/Win32/RunningPrograms.h"
 #include "resources/ScreenIds.h"
@@ -31,6 +33,10 @@ constexpr int kDriveMissingText = 267;
 constexpr int kSpaceMissingText = 279;
 constexpr double kRequiredMegabytes = 150.0;
 const wchar_t kNotifyUpdateParameter[] = L"/NotifyUpdate";
+// A final status the screen's queue refused is offered again this often, a
+// few milliseconds apart, before the worker gives up.
+constexpr int kFinalStatusTries = 2000;
+constexpr DWORD kFinalStatusPauseMs = 5;
 
 constexpr COLORREF kCompleteTextColour = RGB(63, 162, 36);
 
@@ -72,10 +78,25 @@ void InstallDialog::SetAppUpdateMode(const std::wstring& drivePath, const std::w
   LOG_ERROR << "SetAppUpdateMode m_exePathToUpdate: " << LogText(exePath);
 }
 
-void InstallDialog::OnStatus(int status) { ::PostMessageW(Handle(), kStatusMessage, static_cast<WPARAM>(status), 1); }
+void InstallDialog::OnStatus(int status) {
+  m_reports.StartPhase(status);
+  const auto post = [this, status] {
+    return ::PostMessageW(Handle(), kStatusMessage, static_cast<WPARAM>(status), 1) != FALSE;
+  };
+  if (status != Completed && status != Failed) {
+    post();
+    return;
+  }
+  // Without its final status the screen would wait for ever.
+  if (!DeliverFinal(post, [] { ::Sleep(kFinalStatusPauseMs); }, m_cancel, kFinalStatusTries)) {
+    LOG_ERROR << "InstallDialog could not post the final status " << status << " Last error: " << ::GetLastError();
+  }
+}
 
 void InstallDialog::OnProgress(float fraction) {
-  ::PostMessageW(Handle(), kProgressMessage, 0, static_cast<LPARAM>(ProgressMessageParam(fraction)));
+  const long param = ProgressMessageParam(fraction);
+  if (!m_reports.Moves(param)) return;
+  ::PostMessageW(Handle(), kProgressMessage, 0, static_cast<LPARAM>(param));
 }
 
 int InstallDialog::GetErrorCode() { return m_errorCode.load(); }
@@ -105,9 +126,36 @@ BOOL InstallDialog::OnInitDialog() {
   SetTitleAndOutline();
   if (m_updateMode) m_runButton.ShowWindow(SW_HIDE);
   CreateScreenFonts();
-  m_worker = std::thread(&InstallDialog::WorkerMain, this);
   ::SetFocus(m_updateMode ? m_closeButton.Handle() : m_runButton.Handle());
+  StartWorker();
   return FALSE;
+}
+
+void InstallDialog::StartWorker() {
+  try {
+    m_worker = std::thread(&InstallDialog::WorkerMain, this);
+  } catch (const std::exception& error) {
+    LOG_ERROR << "InstallDialog could not start the installation: " << error.what();
+    EndAsFailure();
+  }
+}
+
+void InstallDialog::EndAsFailure() {
+  m_failedHere = true;
+  m_cancel.Set();
+  ShowFailure();
+}
+
+void InstallDialog::OnUnhandledException() noexcept {
+  Platform::ReportCurrentException("progress screen");
+  try {
+    EndAsFailure();
+  } catch (...) {
+    // The screen cannot even show the failure: end it rather than leave a
+    // screen in a state nobody knows.
+    m_cancel.Set();
+    EndDialog(IDOK);
+  }
 }
 
 void InstallDialog::CreateScreenFonts() {
@@ -122,10 +170,17 @@ void InstallDialog::FitStatusFont() {
 }
 
 void InstallDialog::WorkerMain() {
-  // The drive check asks WMI, which needs the thread in COM's apartment.
-  Platform::ComApartment apartment;
   const std::wstring drive = std::wstring(1, m_driveLetter) + L":";
-  InstallBackend::Install(drive, m_workRoot, this, m_cancel);
+  try {
+    // The drive check asks WMI, which needs the thread in COM's apartment.
+    Platform::ComApartment apartment;
+    InstallBackend::Install(drive, m_workRoot, this, m_cancel);
+  } catch (...) {
+    // An exception leaving a thread's function ends the process without a
+    // word; here it ends the install as failed, on the screen and in the log.
+    Platform::ReportCurrentException("installation worker");
+    OnStatus(Failed);
+  }
   ::SetEvent(m_workerEnded.Get());
 }
 
@@ -174,22 +229,23 @@ void InstallDialog::ShowStatus(const std::wstring& text) {
 }
 
 LRESULT InstallDialog::OnStatusMessage(WPARAM status, LPARAM) {
+  // Once the screen ended the install itself, the worker has nothing more to say.
+  if (m_failedHere) return 0;
   m_lastStatus = static_cast<int>(status);
   switch (m_lastStatus) {
     case Downloading:
       if (GetErrorCode() != static_cast<int>(InstallError::None)) break;
       if (m_updateMode) m_runButton.ShowWindow(SW_HIDE);
+      // Bar first, then the text that names the phase: whoever reads the
+      // text finds the rest of the state already there.
       m_progress.SetPos(0);
       ShowStatus(Text(kDownloadingText));
       NotifyRunningApp();
       break;
     case Extracting:
       if (GetErrorCode() != static_cast<int>(InstallError::None)) break;
-      ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(m_updateMode ? kUpdatingText : kInstallingText).c_str());
-      FitStatusFont();
-      RedrawNow();
       m_progress.SetPos(50);
-      ::RedrawWindow(GetDlgItem(IDC_STATUS_TEXT), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+      ShowStatus(Text(m_updateMode ? kUpdatingText : kInstallingText));
       break;
     case Completed:
       m_progress.SetPos(100);
@@ -210,9 +266,9 @@ LRESULT InstallDialog::OnStatusMessage(WPARAM status, LPARAM) {
   return 0;
 }
 
+// The completion text is what announces the state, so it comes last: the
+// run button is ready by the time anyone sees it.
 void InstallDialog::ShowCompleted() {
-  ::ShowWindow(GetDlgItem(IDC_STATUS_TEXT), SW_HIDE);
-  ::ShowWindow(GetDlgItem(IDC_COMPLETION_TEXT), SW_SHOW);
   m_runButton.m_multiLine = false;
   m_runButton.m_captionOffsetX = Scaled(kRunCaptionOffsetX);
   m_runButton.m_captionOffsetY = 0;
@@ -220,6 +276,8 @@ void InstallDialog::ShowCompleted() {
   m_runButton.LoadBitmaps(IDB_ACCEPT_TILE);
   m_runButton.SizeToContent();
   m_runButton.RedrawNow();
+  ::ShowWindow(GetDlgItem(IDC_STATUS_TEXT), SW_HIDE);
+  ::ShowWindow(GetDlgItem(IDC_COMPLETION_TEXT), SW_SHOW);
 }
 
 void InstallDialog::ShowFailure() {
@@ -234,8 +292,10 @@ void InstallDialog::ShowFailure() {
     text = FormatMessageText(Text(kSpaceMissingText),
                              {MessageArgument::CodeUnit(m_driveLetter), MessageArgument::Number(kRequiredMegabytes)});
   }
-  m_progress.ShowWindow(SW_HIDE);
+  // The text first, then the bar goes: a hidden bar means the text is final.
   ShowStatus(text);
+  m_progress.ShowWindow(SW_HIDE);
+  RedrawNow();
 }
 
 LRESULT InstallDialog::OnProgressMessage(WPARAM, LPARAM progress) {

@@ -17,6 +17,7 @@
 
 #include "Common/Dialogs/SkinnedScreen.h"
 #include "Installer/Engine/InstallListener.h"
+#include "Installer/ScreenLogic/ProgressReports.h"
 #include "Platform/Ui/GdiObjects.h"
 #include "Platform/Ui/ProgressBar.h"
 #include "Platform/Win32/UniqueHandle.h"
@@ -64,6 +65,8 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   LRESULT OnProgressMessage(WPARAM, LPARAM progress);
   LRESULT OnAppToldMessage(WPARAM answer, LPARAM);
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
+  // A handler threw: logged, and the install ends as failed on the screen.
+  void OnUnhandledException() noexcept override;
 
   DECLARE_MESSAGE_MAP()
 
@@ -71,7 +74,12 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   void CreateScreenFonts();
   // The status font, smaller when a long text would not fit the label.
   void FitStatusFont();
+  // A worker that cannot be made fails the install on the screen.
+  void StartWorker();
   void WorkerMain();
+  // Stops the install and shows it failed; later news from the worker is
+  // not shown.
+  void EndAsFailure();
   void ShowStatus(const std::wstring& text);
   void ShowFailure();
   void ShowCompleted();
@@ -97,5 +105,7 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   std::thread m_worker;
   Platform::UniqueHandle m_workerEnded{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   CancelFlag m_cancel;
+  ProgressReports m_reports;  // the worker's own
   bool m_done = false;
+  bool m_failedHere = false;
 };

@@ -1,6 +1,7 @@
 #include "Platform/Ui/Dialog.h"
 
 #include "Platform/Ui/ResourceModule.h"
+#include "Platform/Ui/UnhandledException.h"
 
 namespace Platform {
 
@@ -19,7 +20,13 @@ Dialog::~Dialog() {
 
 INT_PTR Dialog::DialogProcedure(HWND window, UINT message, WPARAM, LPARAM lParam) {
   if (message != WM_INITDIALOG) return FALSE;
-  return reinterpret_cast<Dialog*>(lParam)->InitializeFromTemplate(window);
+  auto* dialog = reinterpret_cast<Dialog*>(lParam);
+  try {
+    return dialog->InitializeFromTemplate(window);
+  } catch (...) {
+    dialog->OnUnhandledException();
+    return FALSE;
+  }
 }
 
 BOOL Dialog::InitializeFromTemplate(HWND window) {
@@ -56,6 +63,11 @@ LRESULT Dialog::OnGetFont(WPARAM, LPARAM) {
 BOOL Dialog::OnInitDialog() {
   DoDataExchange();
   return TRUE;
+}
+
+void Dialog::OnUnhandledException() noexcept {
+  ReportCurrentException("dialog");
+  EndDialog(IDCANCEL);
 }
 
 void Dialog::BindControl(int id, Window& control) { control.Attach(GetDlgItem(id)); }

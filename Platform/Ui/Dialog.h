@@ -34,6 +34,9 @@ class Dialog : public Window {
   LRESULT OnSetFont(WPARAM font, LPARAM redraw);
   LRESULT OnGetFont(WPARAM, LPARAM);
   virtual void OnCancel() { EndDialog(IDCANCEL); }
+  // A handler threw: reported, and the dialog ends as cancelled, so that
+  // whoever runs it goes no further.
+  void OnUnhandledException() noexcept override;
 
   DECLARE_MESSAGE_MAP()
 

@@ -1,5 +1,7 @@
 #include "Platform/Ui/Window.h"
 
+#include "Platform/Ui/UnhandledException.h"
+
 namespace Platform {
 namespace {
 
@@ -47,7 +49,13 @@ LRESULT CALLBACK Window::SubclassProcedure(HWND window, UINT message, WPARAM wPa
   if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
   const CurrentMessage outer = self->m_current;
   self->m_current = {message, wParam, lParam};
-  const LRESULT result = self->WindowProcedure(message, wParam, lParam);
+  LRESULT result = 0;
+  try {
+    result = self->WindowProcedure(message, wParam, lParam);
+  } catch (...) {
+    // An exception must not unwind through the system's frames.
+    self->OnUnhandledException();
+  }
   self->m_current = outer;
   if (message == WM_NCDESTROY) {
     self->Detach();
@@ -67,6 +75,14 @@ LRESULT Window::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) {
     return handler(*this, wParam, lParam);
   }
   return DefaultProcedure(message, wParam, lParam);
+}
+
+void Window::OnUnhandledException() noexcept {
+  if (Window* parent = FromHandle(::GetParent(m_window))) {
+    parent->OnUnhandledException();
+    return;
+  }
+  ReportCurrentException("window procedure");
 }
 
 bool Window::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return false; }

@@ -54,6 +54,10 @@ class Window {
   LRESULT DefaultProcedure(UINT message, WPARAM wParam, LPARAM lParam);
   // Called after the window got WM_NCDESTROY; the object lets go of it.
   virtual void OnDetached() {}
+  // Called inside the catch block when a handler of this window threw: a
+  // control hands the exception to the window object of its parent, a window
+  // without one reports it. Must not throw.
+  virtual void OnUnhandledException() noexcept;
 
  private:
   struct CurrentMessage {

@@ -1,5 +1,7 @@
 #include "Platform/Win32/Application.h"
 
+#include "Platform/Ui/UnhandledException.h"
+
 namespace Platform {
 namespace {
 
@@ -22,8 +24,14 @@ Application* Application::Current() { return g_application; }
 int RunApplication() {
   Application* app = Application::Current();
   if (!app) return 1;
-  app->InitInstance();
-  return app->ExitInstance();
+  try {
+    app->InitInstance();
+    return app->ExitInstance();
+  } catch (...) {
+    // Whatever the run was doing did not finish: a failure, never a silent end.
+    ReportCurrentException("start-up");
+    return 1;
+  }
 }
 
 }  // namespace Platform

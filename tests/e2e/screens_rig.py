@@ -116,6 +116,22 @@ def wait_for_screen(machine, kind, program=None, condition=None):
                     "the %s screen" % kind, program)
 
 
+def completed(run_caption="Run Korvane"):
+    """The whole completed state of the progress screen in install mode: a
+    screen read between two of its updates does not pass."""
+    return lambda s: (s.kind == "progress" and s.visible(COMPLETION) and not s.visible(STATUS)
+                      and s.text(RUN) == run_caption and s.position == 100)
+
+
+def failed(status_text):
+    """The whole failed state of the progress screen: its text and no bar."""
+    return lambda s: s.kind == "progress" and s.text(STATUS) == status_text and not s.visible(PROGRESS)
+
+
+def wait_for_completed(machine, program, run_caption="Run Korvane"):
+    return wait_for(machine, completed(run_caption), "the completed progress screen", program)
+
+
 def press(machine, control_id):
     code, _ = machine.probe("click", TITLE, str(control_id))
     assert code == 0, "could not press %d" % control_id

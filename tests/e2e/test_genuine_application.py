@@ -181,7 +181,7 @@ def test_run_button_refuses_an_application_changed_since_the_install(machine, pa
     installer = machine.start_installer("--path", "E:\\")
     ui.wait_for_screen(machine, "licence", installer)
     ui.press(machine, ui.ACCEPT)
-    ui.wait_for_screen(machine, "progress", installer, lambda s: s.visible(ui.COMPLETION))
+    ui.wait_for_completed(machine, installer)
     (drive / "Korvane.exe").write_bytes(impostor_bytes("changed"))
     ui.press(machine, ui.RUN)
     result = installer.wait()

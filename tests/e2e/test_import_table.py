@@ -1,7 +1,8 @@
 """The built exe imports only DLLs Windows always takes from the system
 folder, so a planted DLL in the download folder is never loaded; it is a
-relocatable GUI program of the build's architecture, and its manifest is in
-force on that architecture.
+relocatable GUI program of the build's architecture, its manifest is in
+force on that architecture, and it carries no symbols (they are kept in a
+file beside it).
 
 These checks read the file and run nothing, so they also check the 32-bit
 release build on machines that cannot run it."""
@@ -82,3 +83,22 @@ def test_manifest_names_the_build_architecture():
     assert 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in manifest
     assert 'level="asInvoker"' in manifest
     assert ">true</dpiAware>" in manifest and ">UTF-8</activeCodePage>" in manifest
+
+
+def section_names(exe):
+    dump = subprocess.run([OBJDUMP[wine_rig.pe_arch(exe)], "-h", str(exe)], check=True,
+                          stdout=subprocess.PIPE).stdout.decode()
+    return set(re.findall(r"^\s*\d+\s+(\S+)", dump, re.MULTILINE))
+
+
+def test_installer_ships_without_symbols_kept_beside_it():
+    sections = section_names(INSTALLER)
+    assert ".text" in sections and ".reloc" in sections
+    assert not [name for name in sections if name.startswith(".debug")], sorted(sections)
+    assert ".gnu_debuglink" in sections
+    _, dump = imported_dlls(INSTALLER)
+    assert "symbols stripped" in dump
+    # The link names the symbol file beside the exe, which holds the symbols.
+    data = INSTALLER.read_bytes()
+    assert b"KorvaneInstaller.exe.debug\0" in data
+    assert ".debug_info" in section_names(INSTALLER.with_name("KorvaneInstaller.exe.debug"))

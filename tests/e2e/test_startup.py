@@ -69,12 +69,17 @@ def test_no_drive_taken_from_other_path_forms(machine, args):
 
 
 def test_given_drive_hides_install_path(machine):
-    machine.add_drive("E")
+    machine.add_drive("E", "DATA")
+    other = machine.add_usb_drive("F")
+    before = sorted(p.name for p in other.iterdir())
     installer, licence = first_screen(machine, "--path", "E:\\", "/path=F:\\X")
     assert licence.kind == "licence"
-    assert screen_after_licence(machine, installer).kind == "progress"
-    result = close(machine, installer)
-    assert not any("Windowless" in m for m in result.messages)
+    progress = screen_after_licence(machine, installer)
+    assert progress.kind == "progress"
+    assert progress.text(ui.RUN) == "Install to:\nDATA (E:)"
+    assert close(machine, installer).exit_code == 0
+    # Nothing went to the windowless install's target.
+    assert sorted(p.name for p in other.iterdir()) == before
 
 
 @pytest.mark.parametrize("args, letter, folder", [

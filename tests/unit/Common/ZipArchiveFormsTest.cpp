@@ -123,10 +123,27 @@ TEST(ZipArchiveForms, LocalNameDifferentFromTheCentralNameIsCorrupt) {
 }
 
 TEST(ZipArchiveForms, Zip64RecordsAreRefused) {
-  // Info-ZIP's forced Zip64: end record and locator.
+  // Info-ZIP's forced Zip64: end record, locator and Zip64 blocks.
   EXPECT_EQ(OpenArchive("zip64_forced.zip"), nullptr);
-  // A Zip64 entry in a classic archive is refused in its turn.
-  EXPECT_THAT(ItemResults("zip64_entry.zip", 2), ElementsAre(ZipOk, ZipCorrupt));
+  // A local Zip64 block whose sizes are not the central record's.
+  EXPECT_THAT(ItemResults("zip64_local_differs.zip", 2), ElementsAre(ZipOk, ZipCorrupt));
+}
+
+TEST(ZipArchiveForms, LocalZip64BlockRepeatingClassicSizesIsRead) {
+  // Python's force_zip64 on a small entry: placeholders in the local header,
+  // the sizes in its Zip64 block, a classic central record.
+  auto reader = OpenArchive("zip64_entry.zip");
+  ASSERT_NE(reader, nullptr);
+  ZipItem item;
+  ASSERT_EQ(GetZipItem(reader.get(), 1, item), ZipOk);
+  EXPECT_EQ(item.name, L"second.txt");
+  EXPECT_EQ(item.uncompressedSize, 6u);
+  ASSERT_TRUE(OpenEntryStream(reader.get()));
+  unsigned char buffer[64] = {};
+  const ZipStreamRead read = ReadEntryStream(reader.get(), buffer, sizeof buffer);
+  CloseEntryStream(reader.get());
+  EXPECT_EQ(read.status, ZipStreamStatus::Ok);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer), read.produced), "second");
 }
 
 TEST(ZipArchiveForms, DeclaredSizeIsTheSumOfTheEntriesSizes) {

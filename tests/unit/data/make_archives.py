@@ -122,6 +122,19 @@ def make_info_zip_archives(out, work):
         z.writestr("first.txt", b"first")
         with z.open("second.txt", "w", force_zip64=True) as f:
             f.write(b"second")
+    # The same local block saying the entry is a byte longer than the
+    # central record does.
+    shutil.copy(os.path.join(out, "zip64_entry.zip"), os.path.join(out, "zip64_local_differs.zip"))
+
+    def lengthen_local_block(d):
+        records, _ = central_records(d)
+        local, _ = local_data_offset(d, records[1])
+        n, = struct.unpack_from("<H", d, local + 26)
+        block = local + 30 + n
+        assert struct.unpack_from("<HH", d, block) == (1, 16)
+        size, = struct.unpack_from("<Q", d, block + 4)
+        struct.pack_into("<Q", d, block + 4, size + 1)
+    patch(os.path.join(out, "zip64_local_differs.zip"), lengthen_local_block)
 
 
 def empty_password_check_byte(data, central):
