@@ -1,7 +1,6 @@
 #include "Installer/Engine/MakeFolders.h"
 
 #include "Common/Zip/ZipEntryName.h"
-#include "Platform/SystemServices.h"
 
 namespace InstallBackend {
 
@@ -25,10 +24,6 @@ void FolderMaker::MakeOne(const std::wstring& given) {
   // Creating an existing folder fails harmlessly: one call instead of a
   // test and a creation.
   m_files.MakeFolder(m_root + path);
-}
-
-void MakeFolders(const std::wstring& root, const std::wstring& path) {
-  FolderMaker(Platform::TheSystem().files, root).Make(path);
 }
 
 }  // namespace InstallBackend

@@ -29,9 +29,4 @@ class FolderMaker {
   std::unordered_set<std::wstring> m_known;
 };
 
-// The same for one path with nothing remembered, on the system's file
-// system (Platform::TheSystem()). An empty root means none: path is then
-// taken as it stands.
-void MakeFolders(const std::wstring& root, const std::wstring& path);
-
 }  // namespace InstallBackend

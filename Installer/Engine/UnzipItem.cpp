@@ -36,12 +36,6 @@ std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring
   return baseFolder + name;
 }
 
-ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name) {
-  if (!reader) return ZipBadArgs;
-  FolderMaker folders(reader->Files(), reader->BaseFolder());
-  return UnzipItem(reader, index, name, folders);
-}
-
 ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders,
                     const CancelFlag* cancel) {
   if (!reader || index < 0 || index >= reader->EntryCount()) return ZipBadArgs;

@@ -20,11 +20,9 @@ std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring
 // or a folder entry's folder cannot be made, or the name is refused; ZipWriteFailed;
 // ZipBadPassword; ZipInflateFailed when the data cannot be read, decoded or
 // does not match its CRC-32. A file that failed stays as far as written.
-ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name);
-
-// The same within one extraction: folders reaches below the reader's base
-// folder and remembers the folders made for earlier entries. A cancel, read
-// after every block written, stops a long entry part-way (ZipWriteFailed).
+// Folders reaches below the reader's base folder and remembers the folders
+// made for earlier entries of the same extraction. A cancel, read after
+// every block written, stops a long entry part-way (ZipWriteFailed).
 ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders,
                     const CancelFlag* cancel = nullptr);
 

@@ -73,7 +73,7 @@ class IFileSystem {
   // be asked.
   virtual bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) = 0;
   // Creates one folder; its parent must exist. Folder paths with their
-  // parents are made by the install engine's MakeFolders, on top of this.
+  // parents are made by the install engine's FolderMaker, on top of this.
   virtual bool MakeFolder(const std::wstring& path) = 0;
   virtual bool RemoveFile(const std::wstring& path) = 0;
   // Removes an empty folder.

@@ -19,13 +19,4 @@ DWORD_PTR ComboBox::GetItemData(int index) const {
   return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index)));
 }
 
-std::wstring ComboBox::GetItemText(int index) const {
-  const LRESULT length = SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
-  if (length == CB_ERR) return std::wstring();
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text[0]));
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
-
 }  // namespace Platform

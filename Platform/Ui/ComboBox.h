@@ -16,8 +16,6 @@ class ComboBox : public Window {
   DWORD_PTR GetItemData(int index) const;
   void SetCurSel(int index) const { SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)); }
   int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
-  int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
-  std::wstring GetItemText(int index) const;
 };
 
 }  // namespace Platform

@@ -11,7 +11,6 @@ class ProgressBar : public Window {
  public:
   void SetRange(int lower, int upper) const { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(lower, upper)); }
   void SetPos(int position) const { SendMessage(PBM_SETPOS, static_cast<WPARAM>(position)); }
-  int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
 };
 
 }  // namespace Platform

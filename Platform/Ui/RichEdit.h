@@ -16,7 +16,6 @@ class RichEdit : public Window {
   }
   // The most characters the control takes; 32,767 until told otherwise.
   void SetTextLimit(LPARAM characters) const { SendMessage(EM_EXLIMITTEXT, 0, characters); }
-  int GetTextLength() const { return static_cast<int>(SendMessage(WM_GETTEXTLENGTH)); }
   void SetWordWrapMode(WPARAM options) const { SendMessage(EM_SETWORDWRAPMODE, options); }
 };
 

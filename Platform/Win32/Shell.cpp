@@ -1,7 +1,6 @@
 #include "Platform/Win32/Shell.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include "BuildConfig.h"
 #include "Platform/Win32/AuthenticodeCheck.h"
@@ -9,10 +8,6 @@
 #include "Platform/Win32/UniqueHandle.h"
 
 namespace Platform {
-
-void OpenWithShell(const std::wstring& path) {
-  ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
 
 SignatureCheck StartIfGenuine(const std::wstring& path, const std::wstring& parameters,
                               const std::wstring& directory) {

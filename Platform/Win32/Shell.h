@@ -5,10 +5,6 @@
 
 namespace Platform {
 
-// Opens a file with the shell's "open" verb, no owner window and no
-// parameters; the outcome is not reported.
-void OpenWithShell(const std::wstring& path);
-
 // Starts an executable as StartProgram does (parameters and directory may be
 // empty), but only when the maker's signature check (AuthenticodeMakerCheck)
 // finds it signed by the maker. The file stays open against writes, renames

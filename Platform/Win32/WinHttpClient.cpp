@@ -24,7 +24,6 @@ class GlobalText {
   GlobalText(const GlobalText&) = delete;
   GlobalText& operator=(const GlobalText&) = delete;
 
-  LPWSTR* Receive() { return &m_text; }
   void Take(LPWSTR text) { m_text = text; }
   std::wstring Text() const { return m_text ? std::wstring(m_text) : std::wstring(); }
 
