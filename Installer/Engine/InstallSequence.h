@@ -19,8 +19,10 @@ struct InstallParts {
   IPackageExtraction& extraction;
 };
 
-// Free space the target needs, whatever the package's size.
-constexpr unsigned long long kRequiredFreeBytes = 150ull * 1024 * 1024;
+// Free space the target needs, whatever the package's size; the screens
+// name it in MiB.
+constexpr unsigned long long kRequiredFreeMegabytes = 150;
+constexpr unsigned long long kRequiredFreeBytes = kRequiredFreeMegabytes * 1024 * 1024;
 
 // Checks the drive, recovers what an interrupted run left at the target,
 // downloads the package into workRoot's download folder for the drive,

@@ -3,6 +3,7 @@
 #include "Common/Drives/UsbDrives.h"
 #include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Engine/InstallSequence.h"
+#include "Installer/Engine/InstalledApplication.h"
 #include "Installer/Engine/WaitBounds.h"
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/Log.h"
@@ -16,7 +17,6 @@
 #include "resources/ScreenIds.h"
 
 const wchar_t kAppWindowTitle[] = L"{637693CC-9D1F-49D5-B4D4-7A5F659E0BC5}";
-const wchar_t kAppExecutableName[] = L"Korvane.exe";
 
 namespace {
 
@@ -31,7 +31,6 @@ constexpr int kInstallFailedText = 255;
 constexpr int kUpdateFailedText = 243;
 constexpr int kDriveMissingText = 267;
 constexpr int kSpaceMissingText = 279;
-constexpr double kRequiredMegabytes = 150.0;
 const wchar_t kNotifyUpdateParameter[] = L"/NotifyUpdate";
 // A final status the screen's queue refused is offered again this often, a
 // few milliseconds apart, before the worker gives up.
@@ -290,7 +289,7 @@ void InstallDialog::ShowFailure() {
     text = FormatMessageText(Text(kDriveMissingText), {MessageArgument::CodeUnit(m_driveLetter)});
   } else if (code == static_cast<int>(InstallError::NotEnoughSpace)) {
     text = FormatMessageText(Text(kSpaceMissingText),
-                             {MessageArgument::CodeUnit(m_driveLetter), MessageArgument::Number(kRequiredMegabytes)});
+                             {MessageArgument::CodeUnit(m_driveLetter), MessageArgument::Number(static_cast<double>(InstallBackend::kRequiredFreeMegabytes))});
   }
   // The text first, then the bar goes: a hidden bar means the text is final.
   ShowStatus(text);
@@ -313,7 +312,7 @@ void InstallDialog::NotifyRunningApp() {
     const auto timeout = std::chrono::duration_cast<std::chrono::milliseconds>(InstallBackend::kAppAnswerTimeout);
     const Platform::WindowAnswer answer =
         Platform::SendToWindowTitled(kAppWindowTitle, kAppUpdateWindowMessage, static_cast<unsigned>(timeout.count()));
-    Platform::PostToMainThreadsOf(kAppExecutableName, kAppUpdateThreadMessage);
+    Platform::PostToMainThreadsOf(InstallBackend::kInstalledExecutableName, kAppUpdateThreadMessage);
     ::PostMessageW(screen, kAppToldMessage, static_cast<WPARAM>(answer), 0);
   }).detach();
 }
@@ -329,7 +328,7 @@ LRESULT InstallDialog::OnAppToldMessage(WPARAM answer, LPARAM) {
 
 void InstallDialog::LaunchInstalledApp(bool notify) {
   const std::wstring root = std::wstring(1, m_driveLetter) + L":\\";
-  const std::wstring file = notify ? m_exePathToUpdate : root + kAppExecutableName;
+  const std::wstring file = notify ? m_exePathToUpdate : InstallBackend::InstalledExecutableIn(root);
   // Checked right before it starts: the file on the drive may have changed
   // since the installation checked it.
   StartInstalledApplication(file, notify ? kNotifyUpdateParameter : L"", root);

@@ -24,8 +24,6 @@
 
 // The installed application's main window, which is told of an update.
 extern const wchar_t kAppWindowTitle[];
-// The installed application's executable name.
-extern const wchar_t kAppExecutableName[];
 constexpr UINT kAppUpdateWindowMessage = WM_APP + 2;
 constexpr UINT kAppUpdateThreadMessage = WM_APP + 7;
 // What the screen posts to itself from the worker.

@@ -55,5 +55,5 @@ bool RequestsAppUpdate(const std::wstring& rawCommandLine) {
 }
 
 std::wstring InstalledExecutablePath(wchar_t driveLetter) {
-  return std::wstring(1, driveLetter) + L":\\" + InstallBackend::kInstalledExecutableName;
+  return InstallBackend::InstalledExecutableIn(std::wstring(1, driveLetter) + L":\\");
 }
