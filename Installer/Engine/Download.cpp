@@ -2,15 +2,12 @@
 
 #include "BuildConfig.h"
 
-#include <filesystem>
-#include <fstream>
+#include <memory>
 
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/RequestTransfer.h"
 #include "Installer/Engine/WaitBounds.h"
 #include "Installer/Log/Log.h"
-#include "Platform/SystemServices.h"
-#include "Platform/Text/TextConversion.h"
 
 namespace InstallBackend {
 
@@ -29,14 +26,6 @@ constexpr int TransferTimeoutMs = 60000;
 
 // What a direct or proxy attempt of one cycle came to.
 enum class Attempt { NoResult, Stopped, Done };
-
-std::filesystem::path FileSystemPath(const std::wstring& path) {
-#ifdef _WIN32
-  return std::filesystem::path(path);
-#else
-  return std::filesystem::path(Platform::Utf16ToUtf8(path));
-#endif
-}
 
 std::wstring DiscoveryUrl(const DownloadEndpoint& endpoint) {
   std::wstring authority = endpoint.host;
@@ -75,9 +64,9 @@ class ProgressWitness final : public IInstallListener {
 
 class DownloadCall {
  public:
-  DownloadCall(Platform::IHttpClient& http, const DownloadEndpoint& endpoint,
+  DownloadCall(Platform::IHttpClient& http, Platform::IFileSystem& files, const DownloadEndpoint& endpoint,
                IInstallListener* listener, const CancelFlag& cancel, bool proxyOnly, ProgressWatch& watch)
-      : m_http(http), m_endpoint(endpoint), m_listener(listener), m_cancel(cancel),
+      : m_http(http), m_files(files), m_endpoint(endpoint), m_listener(listener), m_cancel(cancel),
         m_proxyOnly(proxyOnly), m_watch(watch), m_witness(listener, watch, m_bytesReceived) {}
 
   void Run(const std::wstring& archivePath);
@@ -100,13 +89,14 @@ class DownloadCall {
   void GiveUpWithoutProgress();
 
   Platform::IHttpClient& m_http;
+  Platform::IFileSystem& m_files;
   const DownloadEndpoint& m_endpoint;
   IInstallListener* m_listener;
   const CancelFlag& m_cancel;
   bool m_proxyOnly;
   ProgressWatch& m_watch;
 
-  std::ofstream m_archive;
+  std::unique_ptr<Platform::WritableFile> m_archive;
   std::int32_t m_totalSize = -1;
   std::uint32_t m_rangeOffset = 0;
   std::uint32_t m_bytesReceived = 0;
@@ -126,13 +116,13 @@ class DownloadCall {
 
 void DownloadCall::Run(const std::wstring& archivePath) {
   if (m_listener) m_listener->OnStatus(Downloading);
-  m_archive.open(FileSystemPath(archivePath), std::ios::binary | std::ios::out | std::ios::trunc);
-  if (!m_archive.is_open()) throw InstallException(L"InstallBackend::Download Failed to create a temp file");
+  m_archive = m_files.CreateForWriting(archivePath, Platform::kAttributeArchive);
+  if (!m_archive) throw InstallException(L"InstallBackend::Download Failed to create a temp file");
   ReadProxySettings();
   while (KeepsCycling()) {
     if (!RunCycle()) break;
   }
-  m_archive.close();
+  m_archive.reset();
   if (!m_proxyInfo.proxy.empty() || !m_proxyInfo.proxyBypass.empty()) {
     LOG_INFO << "InstallBackend::Download Freeing resources after getting auto proxy call...";
   }
@@ -277,7 +267,7 @@ bool DownloadCall::PrepareRequest(HttpHandleOwner& session, HttpHandleOwner& con
 }
 
 Attempt DownloadCall::Perform(HttpHandleOwner& request) {
-  const int result = PerformRequest(&m_witness, m_progressReports, m_cancel, m_archive, m_http,
+  const int result = PerformRequest(&m_witness, m_progressReports, m_cancel, *m_archive, m_http,
                                     request.Get(), m_totalSize, m_bytesReceived, m_rangeOffset);
   if (result == 0) {
     LOG_ERROR << "InstallBackend::Download PerformRequest error: " << m_http.LastError();
@@ -317,14 +307,8 @@ std::wstring PackageDownload::Download(const std::wstring& workFolder, IInstallL
   const std::wstring archivePath = workFolder + ArchiveFileName;
   const WaitLimitsOfCall limits(m_http, cancel);
   m_watch.Start();
-  DownloadCall(m_http, m_server, listener, cancel, proxyOnly, m_watch).Run(archivePath);
+  DownloadCall(m_http, m_files, m_server, listener, cancel, proxyOnly, m_watch).Run(archivePath);
   return archivePath;
-}
-
-std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
-                      bool proxyOnly) {
-  PackageDownload download(Platform::TheSystem().http, CompiledInServer());
-  return download.Download(workFolder, listener, cancel, proxyOnly);
 }
 
 }  // namespace InstallBackend
