@@ -165,22 +165,25 @@ def run_package(label, package, prefix, runs, single):
     print("\n%s: %s, %d entries, %.0f MB" % (label, os.path.basename(package), count, size_mb))
     print("  %-14s %9s %9s %10s %14s %12s" % ("tool", "median s", "vs bsdtar", "peak MiB", "Unzip's own s",
                                               "calls/entry"))
-    results = []
-    for name, make in tools(prefix):
-        times = []
-        peaks = []
-        inner = ""
-        for _ in range(runs):
+    # The tools take turns, run by run, so that a machine whose load swings
+    # during the run slows them all alike and the ratios stay fair.
+    measured = {name: ([], [], "") for name, _ in tools(prefix)}
+    for _ in range(runs):
+        for name, make in tools(prefix):
             out = os.path.join(WORK, "out")
             shutil.rmtree(out, ignore_errors=True)
             os.makedirs(out)
             command, env = make(package, out)
             seconds, peak, text = measure(command, env)
+            times, peaks, inner = measured[name]
             times.append(seconds)
             peaks.append(peak)
             if "seconds=" in text:
-                inner = text.split("seconds=")[1].split()[0]
-        shutil.rmtree(os.path.join(WORK, "out"), ignore_errors=True)
+                measured[name] = (times, peaks, text.split("seconds=")[1].split()[0])
+    shutil.rmtree(os.path.join(WORK, "out"), ignore_errors=True)
+    results = []
+    for name, make in tools(prefix):
+        times, peaks, inner = measured[name]
         calls = calls_per_entry(make, package, single, count) if shutil.which("strace") else float("nan")
         results.append((name, median(times), max(peaks), inner, calls))
     baseline = dict((r[0], r[1]) for r in results)["bsdtar"]
