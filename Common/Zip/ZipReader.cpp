@@ -4,13 +4,13 @@
 #include <new>
 
 #include "Common/Zip/ZipAttributes.h"
+#include "Common/Zip/ZipBufferSize.h"
 #include "Common/Zip/ZipEntryName.h"
 #include "Common/Zip/ZipNameDecoding.h"
 #include "Common/Zip/ZipTimes.h"
 
 namespace {
 
-constexpr std::size_t kOutputBufferSize = 16384;
 // Far above what 65,535 entries with names of 259 bytes take; a bigger
 // directory is no package of ours and is not read into memory.
 constexpr std::uint32_t kMaxCentralDirectoryBytes = 64u * 1024 * 1024;
@@ -260,7 +260,7 @@ ZipStreamRead ZipReader::ReadEntryStream(unsigned char* buffer, std::size_t capa
 void ZipReader::CloseEntryStream() { m_entryStream.reset(); }
 
 std::vector<unsigned char>& ZipReader::OutputBuffer() {
-  if (m_outputBuffer.empty()) m_outputBuffer.resize(kOutputBufferSize);
+  if (m_outputBuffer.empty()) m_outputBuffer.resize(kZipBufferSize);
   return m_outputBuffer;
 }
 

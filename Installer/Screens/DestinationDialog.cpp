@@ -7,13 +7,10 @@
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/ScreenLogic/MessageFormat.h"
 #include "resources/ScreenIds.h"
+#include "resources/strings/MessageIds.h"
 
 namespace {
 
-constexpr int kHeadingText = 195;
-constexpr int kNoDriveText = 303;
-constexpr int kInstallText = 291;
-constexpr int kInstallToText = 171;
 const wchar_t kDriveItemFormat[] = L"%s (%c:)";
 const wchar_t kRefreshButtonName[] = L"Refresh";
 constexpr wchar_t kSystemDrive = L'C';
@@ -65,7 +62,7 @@ BOOL DestinationDialog::OnInitDialog() {
   m_installButton.LoadBitmaps(IDB_ACCEPT_TILE);
   m_installButton.SizeToContent();
   m_installButton.m_captionClearLeft = Scaled(NCommon::kIconTileWidth);
-  ::SetDlgItemTextW(Handle(), IDC_DRIVE_HEADING, theLocalizedStrings.GetLocalizedString(kHeadingText).c_str());
+  ::SetDlgItemTextW(Handle(), IDC_DRIVE_HEADING, theLocalizedStrings.GetLocalizedString(IDS_PICK_DRIVE).c_str());
   RefreshDrives();
   SetTitleAndOutline();
   CreateScreenFonts();
@@ -105,7 +102,7 @@ void DestinationDialog::FillDriveList(wchar_t keep) {
     m_driveList.SetCurSel(selected);
     m_driveList.EnableWindow(true);
   } else {
-    m_driveList.SetCurSel(m_driveList.AddString(theLocalizedStrings.GetLocalizedString(kNoDriveText)));
+    m_driveList.SetCurSel(m_driveList.AddString(theLocalizedStrings.GetLocalizedString(IDS_NO_DRIVE)));
   }
   OnDriveSelected();
 }
@@ -125,11 +122,11 @@ void DestinationDialog::OnDriveSelected() {
     m_installButton.m_multiLine = false;
     m_installButton.m_captionOffsetX = NCommon::ScalePixels(kCaptionOffsetX, scale);
     m_installButton.m_captionOffsetY = 0;
-    m_installButton.SetCaption(theLocalizedStrings.GetLocalizedString(kInstallText));
+    m_installButton.SetCaption(theLocalizedStrings.GetLocalizedString(IDS_INSTALL));
     m_installButton.LoadBitmaps(IDB_INSTALL_DISABLED_TILE);
   } else {
     m_installButton.SetCaption(FormatMessageText(
-        theLocalizedStrings.GetLocalizedString(kInstallToText),
+        theLocalizedStrings.GetLocalizedString(IDS_INSTALL_TO),
         {MessageArgument::Text(DescribeDrive(letter)), MessageArgument::CodeUnit(letter)}));
     m_installButton.m_multiLine = true;
     m_installButton.m_captionOffsetX = NCommon::ScalePixels(kCaptionOffsetX, scale);

@@ -15,22 +15,12 @@
 #include "Platform/Win32/ProcessSetup.h"
 #include "Platform/Win32/RunningPrograms.h"
 #include "resources/ScreenIds.h"
+#include "resources/strings/MessageIds.h"
 
 const wchar_t kAppWindowTitle[] = L"{637693CC-9D1F-49D5-B4D4-7A5F659E0BC5}";
 
 namespace {
 
-constexpr int kInstallToText = 171;
-constexpr int kStartingText = 195;
-constexpr int kCompleteText = 315;
-constexpr int kDownloadingText = 231;
-constexpr int kInstallingText = 183;
-constexpr int kUpdatingText = 207;
-constexpr int kRunText = 219;
-constexpr int kInstallFailedText = 255;
-constexpr int kUpdateFailedText = 243;
-constexpr int kDriveMissingText = 267;
-constexpr int kSpaceMissingText = 279;
 const wchar_t kNotifyUpdateParameter[] = L"/NotifyUpdate";
 // A final status the screen's queue refused is offered again this often, a
 // few milliseconds apart, before the worker gives up.
@@ -111,7 +101,7 @@ void InstallDialog::DoDataExchange() {
 BOOL InstallDialog::OnInitDialog() {
   InitializeSkeleton({&m_runButton});
   m_runButton.SetCaption(FormatMessageText(
-      Text(kInstallToText), {MessageArgument::Text(DescribeDrive(m_driveLetter)), MessageArgument::CodeUnit(m_driveLetter)}));
+      Text(IDS_INSTALL_TO), {MessageArgument::Text(DescribeDrive(m_driveLetter)), MessageArgument::CodeUnit(m_driveLetter)}));
   m_runButton.m_multiLine = true;
   m_runButton.m_captionOffsetX = Scaled(kTargetCaptionOffsetX);
   m_runButton.m_captionOffsetY = Scaled(kTargetCaptionOffsetY);
@@ -119,8 +109,8 @@ BOOL InstallDialog::OnInitDialog() {
   m_runButton.SizeToContent();
   m_runButton.m_captionClearLeft = Scaled(NCommon::kIconTileWidth);
   m_progress.SetRange(0, 100);
-  ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(kStartingText).c_str());
-  ::SetDlgItemTextW(Handle(), IDC_COMPLETION_TEXT, Text(kCompleteText).c_str());
+  ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(IDS_PICK_DRIVE).c_str());
+  ::SetDlgItemTextW(Handle(), IDC_COMPLETION_TEXT, Text(IDS_COMPLETE).c_str());
   ::ShowWindow(GetDlgItem(IDC_COMPLETION_TEXT), SW_HIDE);
   SetTitleAndOutline();
   if (m_updateMode) m_runButton.ShowWindow(SW_HIDE);
@@ -238,13 +228,13 @@ LRESULT InstallDialog::OnStatusMessage(WPARAM status, LPARAM) {
       // Bar first, then the text that names the phase: whoever reads the
       // text finds the rest of the state already there.
       m_progress.SetPos(0);
-      ShowStatus(Text(kDownloadingText));
+      ShowStatus(Text(IDS_DOWNLOADING));
       NotifyRunningApp();
       break;
     case Extracting:
       if (GetErrorCode() != static_cast<int>(InstallError::None)) break;
       m_progress.SetPos(50);
-      ShowStatus(Text(m_updateMode ? kUpdatingText : kInstallingText));
+      ShowStatus(Text(m_updateMode ? IDS_UPDATING : IDS_INSTALLING));
       break;
     case Completed:
       m_progress.SetPos(100);
@@ -271,7 +261,7 @@ void InstallDialog::ShowCompleted() {
   m_runButton.m_multiLine = false;
   m_runButton.m_captionOffsetX = Scaled(kRunCaptionOffsetX);
   m_runButton.m_captionOffsetY = 0;
-  m_runButton.SetCaption(Text(kRunText));
+  m_runButton.SetCaption(Text(IDS_RUN));
   m_runButton.LoadBitmaps(IDB_ACCEPT_TILE);
   m_runButton.SizeToContent();
   m_runButton.RedrawNow();
@@ -280,15 +270,15 @@ void InstallDialog::ShowCompleted() {
 }
 
 void InstallDialog::ShowFailure() {
-  std::wstring text = Text(m_updateMode ? kUpdateFailedText : kInstallFailedText);
+  std::wstring text = Text(m_updateMode ? IDS_UPDATE_FAILED : IDS_INSTALL_FAILED);
   const int code = GetErrorCode();
   // Without a drive letter (an update started without its drive) there is
   // no drive to name: the general text says it better than "Check drive  is
   // connected".
   if (code == static_cast<int>(InstallError::DriveNotConnected) && m_driveLetter != 0) {
-    text = FormatMessageText(Text(kDriveMissingText), {MessageArgument::CodeUnit(m_driveLetter)});
+    text = FormatMessageText(Text(IDS_DRIVE_MISSING), {MessageArgument::CodeUnit(m_driveLetter)});
   } else if (code == static_cast<int>(InstallError::NotEnoughSpace)) {
-    text = FormatMessageText(Text(kSpaceMissingText),
+    text = FormatMessageText(Text(IDS_SPACE_MISSING),
                              {MessageArgument::CodeUnit(m_driveLetter), MessageArgument::Number(static_cast<double>(InstallBackend::kRequiredFreeMegabytes))});
   }
   // The text first, then the bar goes: a hidden bar means the text is final.
