@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "Platform/SystemServices.h"
 
 namespace {
 
@@ -65,7 +64,3 @@ std::wstring DescribeDrive(Platform::IDriveInfoSource& system, wchar_t driveLett
   const std::vector<std::wstring> descriptions = wmi->QueryWmiStrings(query, L"Description");
   return descriptions.empty() ? std::wstring() : descriptions.front();
 }
-
-UsbDriveMap GetUsbDrives() { return GetUsbDrives(Platform::TheSystem().drives); }
-
-std::wstring DescribeDrive(wchar_t driveLetter) { return DescribeDrive(Platform::TheSystem().drives, driveLetter); }

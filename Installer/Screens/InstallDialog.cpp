@@ -61,8 +61,12 @@ BEGIN_MESSAGE_MAP(InstallDialog, NCommon::SkinnedScreen)
   ON_MESSAGE(kAppToldMessage, OnAppToldMessage)
 END_MESSAGE_MAP()
 
-InstallDialog::InstallDialog(wchar_t driveLetter, const std::wstring& workRoot)
-    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_PROGRESS_SCREEN), m_driveLetter(driveLetter), m_workRoot(workRoot) {}
+InstallDialog::InstallDialog(const InstallBackend::InstallParts& parts, wchar_t driveLetter,
+                             const std::wstring& workRoot)
+    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_PROGRESS_SCREEN),
+      m_parts(parts),
+      m_driveLetter(driveLetter),
+      m_workRoot(workRoot) {}
 
 InstallDialog::~InstallDialog() {
   m_cancel.Set();
@@ -110,8 +114,9 @@ void InstallDialog::DoDataExchange() {
 
 BOOL InstallDialog::OnInitDialog() {
   InitializeSkeleton({&m_runButton});
-  m_runButton.SetCaption(FormatMessageText(
-      Text(kInstallToText), {MessageArgument::Text(DescribeDrive(m_driveLetter)), MessageArgument::CodeUnit(m_driveLetter)}));
+  m_runButton.SetCaption(FormatMessageText(Text(kInstallToText),
+                                           {MessageArgument::Text(DescribeDrive(m_parts.drives, m_driveLetter)),
+                                            MessageArgument::CodeUnit(m_driveLetter)}));
   m_runButton.m_multiLine = true;
   m_runButton.m_captionOffsetX = Scaled(kTargetCaptionOffsetX);
   m_runButton.m_captionOffsetY = Scaled(kTargetCaptionOffsetY);
@@ -173,7 +178,7 @@ void InstallDialog::WorkerMain() {
   try {
     // The drive check asks WMI, which needs the thread in COM's apartment.
     Platform::ComApartment apartment;
-    InstallBackend::Install(drive, m_workRoot, this, m_cancel);
+    InstallBackend::Install(m_parts, drive, m_workRoot, this, m_cancel);
   } catch (...) {
     // An exception leaving a thread's function ends the process without a
     // word; here it ends the install as failed, on the screen and in the log.
