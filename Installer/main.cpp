@@ -76,7 +76,7 @@ void CInstallerApp::Run(const std::wstring& commandLine) {
   if (values.driveGiven) {
     InstallBackend::RecoverInterruptedInstall(system.files, std::wstring(1, values.driveLetter) + L":\\");
     const std::wstring installed = InstalledExecutablePath(values.driveLetter);
-    if (system.files.PathExists(installed) && StartInstalledApplication(installed, std::wstring())) {
+    if (system.files.PathExists(installed) && StartInstalledApplication(system.signatures, installed, std::wstring())) {
       return;
     }
   }

@@ -336,7 +336,7 @@ void InstallDialog::LaunchInstalledApp(bool notify) {
   const std::wstring file = notify ? m_exePathToUpdate : InstallBackend::InstalledExecutableIn(root);
   // Checked right before it starts: the file on the drive may have changed
   // since the installation checked it.
-  StartInstalledApplication(file, notify ? kNotifyUpdateParameter : L"", root);
+  StartInstalledApplication(m_parts.signatures, file, notify ? kNotifyUpdateParameter : L"", root);
 }
 
 HBRUSH InstallDialog::OnCtlColor(HDC dc, HWND control, UINT kind) {
