@@ -2,6 +2,7 @@
 // controls, reads the command line and carries out one of four run modes.
 #include <cstdint>
 
+#include "Common/Drives/DriveLetter.h"
 #include "Installer/App/ArgumentValue.h"
 #include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Engine/Download.h"
@@ -74,7 +75,7 @@ void CInstallerApp::Run(const std::wstring& commandLine) {
   // interrupted there is finished or undone first, so that what is opened
   // is one whole version.
   if (values.driveGiven) {
-    InstallBackend::RecoverInterruptedInstall(system.files, std::wstring(1, values.driveLetter) + L":\\");
+    InstallBackend::RecoverInterruptedInstall(system.files, DriveLetter(values.driveLetter).Root());
     const std::wstring installed = InstalledExecutablePath(values.driveLetter);
     if (system.files.PathExists(installed) && StartInstalledApplication(system.signatures, installed, std::wstring())) {
       return;

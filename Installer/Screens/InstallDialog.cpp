@@ -1,5 +1,6 @@
 #include "Installer/Screens/InstallDialog.h"
 
+#include "Common/Drives/DriveLetter.h"
 #include "Common/Drives/UsbDrives.h"
 #include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Engine/InstallSequence.h"
@@ -174,7 +175,7 @@ void InstallDialog::FitStatusFont() {
 }
 
 void InstallDialog::WorkerMain() {
-  const std::wstring drive = std::wstring(1, m_driveLetter) + L":";
+  const std::wstring drive = DriveLetter(m_driveLetter).Name();
   try {
     // The drive check asks WMI, which needs the thread in COM's apartment.
     Platform::ComApartment apartment;
@@ -332,7 +333,7 @@ LRESULT InstallDialog::OnAppToldMessage(WPARAM answer, LPARAM) {
 }
 
 void InstallDialog::LaunchInstalledApp(bool notify) {
-  const std::wstring root = std::wstring(1, m_driveLetter) + L":\\";
+  const std::wstring root = DriveLetter(m_driveLetter).Root();
   const std::wstring file = notify ? m_exePathToUpdate : InstallBackend::InstalledExecutableIn(root);
   // Checked right before it starts: the file on the drive may have changed
   // since the installation checked it.
