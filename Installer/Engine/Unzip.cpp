@@ -9,7 +9,6 @@
 #include "Common/Zip/ZipReader.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/UnzipItem.h"
-#include "Platform/SystemServices.h"
 
 namespace InstallBackend {
 namespace {
@@ -117,11 +116,6 @@ void PackageExtraction::Unzip(const std::wstring& zipPath, const std::wstring& d
     if (listener) listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
   }
   CloseZipFile(std::move(reader));
-}
-
-void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
-           const CancelFlag& cancel) {
-  PackageExtraction(Platform::TheSystem().files).Unzip(zipPath, drive, listener, cancel);
 }
 
 }  // namespace InstallBackend

@@ -52,8 +52,4 @@ class PackageExtraction final : public IPackageExtraction {
   Platform::IFileSystem& m_files;
 };
 
-// The extraction onto the system's file system (Platform::TheSystem()).
-void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
-           const CancelFlag& cancel);
-
 }  // namespace InstallBackend

@@ -24,11 +24,6 @@ constexpr double kListFontHeight = 15;
 constexpr UINT_PTR kDeviceChangeTimer = 1;
 constexpr UINT kDeviceChangeSettleMs = 400;
 
-std::wstring DriveItemText(wchar_t letter) {
-  return FormatMessageText(kDriveItemFormat,
-                           {MessageArgument::Text(DescribeDrive(letter)), MessageArgument::CodeUnit(letter)});
-}
-
 }  // namespace
 
 BEGIN_MESSAGE_MAP(DestinationDialog, NCommon::SkinnedScreen)
@@ -42,8 +37,8 @@ BEGIN_MESSAGE_MAP(DestinationDialog, NCommon::SkinnedScreen)
   ON_MESSAGE(WM_TIMER, OnTimer)
 END_MESSAGE_MAP()
 
-DestinationDialog::DestinationDialog(wchar_t* selectedDrive)
-    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_DRIVE_SCREEN), m_selectedDrive(selectedDrive) {}
+DestinationDialog::DestinationDialog(Platform::IDriveInfoSource& drives, wchar_t* selectedDrive)
+    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_DRIVE_SCREEN), m_drives(drives), m_selectedDrive(selectedDrive) {}
 
 DestinationDialog::~DestinationDialog() = default;
 
@@ -83,11 +78,16 @@ void DestinationDialog::RefreshDrives() {
   FillDriveList(0);
 }
 
+std::wstring DestinationDialog::DriveItemText(wchar_t letter) const {
+  return FormatMessageText(kDriveItemFormat,
+                           {MessageArgument::Text(DescribeDrive(m_drives, letter)), MessageArgument::CodeUnit(letter)});
+}
+
 void DestinationDialog::FillDriveList(wchar_t keep) {
   m_driveList.EnableWindow(false);
   m_driveList.RedrawNow();
   m_driveList.ResetContent();
-  const UsbDriveMap drives = GetUsbDrives();
+  const UsbDriveMap drives = GetUsbDrives(m_drives);
   if (!drives.empty()) {
     int index = 0;
     int selected = 0;
@@ -127,7 +127,7 @@ void DestinationDialog::OnDriveSelected() {
   } else {
     m_installButton.SetCaption(FormatMessageText(
         theLocalizedStrings.GetLocalizedString(IDS_INSTALL_TO),
-        {MessageArgument::Text(DescribeDrive(letter)), MessageArgument::CodeUnit(letter)}));
+        {MessageArgument::Text(DescribeDrive(m_drives, letter)), MessageArgument::CodeUnit(letter)}));
     m_installButton.m_multiLine = true;
     m_installButton.m_captionOffsetX = NCommon::ScalePixels(kCaptionOffsetX, scale);
     m_installButton.m_captionOffsetY = NCommon::ScalePixels(kCaptionOffsetY, scale);

@@ -1,5 +1,6 @@
 #include "Installer/Screens/InstallDialog.h"
 
+#include "Common/Drives/DriveLetter.h"
 #include "Common/Drives/UsbDrives.h"
 #include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Engine/InstallSequence.h"
@@ -51,8 +52,12 @@ BEGIN_MESSAGE_MAP(InstallDialog, NCommon::SkinnedScreen)
   ON_MESSAGE(kAppToldMessage, OnAppToldMessage)
 END_MESSAGE_MAP()
 
-InstallDialog::InstallDialog(wchar_t driveLetter, const std::wstring& workRoot)
-    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_PROGRESS_SCREEN), m_driveLetter(driveLetter), m_workRoot(workRoot) {}
+InstallDialog::InstallDialog(const InstallBackend::InstallParts& parts, wchar_t driveLetter,
+                             const std::wstring& workRoot)
+    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_PROGRESS_SCREEN),
+      m_parts(parts),
+      m_driveLetter(driveLetter),
+      m_workRoot(workRoot) {}
 
 InstallDialog::~InstallDialog() {
   m_cancel.Set();
@@ -100,8 +105,9 @@ void InstallDialog::DoDataExchange() {
 
 BOOL InstallDialog::OnInitDialog() {
   InitializeSkeleton({&m_runButton});
-  m_runButton.SetCaption(FormatMessageText(
-      Text(IDS_INSTALL_TO), {MessageArgument::Text(DescribeDrive(m_driveLetter)), MessageArgument::CodeUnit(m_driveLetter)}));
+  m_runButton.SetCaption(FormatMessageText(Text(IDS_INSTALL_TO),
+                                           {MessageArgument::Text(DescribeDrive(m_parts.drives, m_driveLetter)),
+                                            MessageArgument::CodeUnit(m_driveLetter)}));
   m_runButton.m_multiLine = true;
   m_runButton.m_captionOffsetX = Scaled(kTargetCaptionOffsetX);
   m_runButton.m_captionOffsetY = Scaled(kTargetCaptionOffsetY);
@@ -159,11 +165,11 @@ void InstallDialog::FitStatusFont() {
 }
 
 void InstallDialog::WorkerMain() {
-  const std::wstring drive = std::wstring(1, m_driveLetter) + L":";
+  const std::wstring drive = DriveLetter(m_driveLetter).Name();
   try {
     // The drive check asks WMI, which needs the thread in COM's apartment.
     Platform::ComApartment apartment;
-    InstallBackend::Install(drive, m_workRoot, this, m_cancel);
+    InstallBackend::Install(m_parts, drive, m_workRoot, this, m_cancel);
   } catch (...) {
     // An exception leaving a thread's function ends the process without a
     // word; here it ends the install as failed, on the screen and in the log.
@@ -317,11 +323,11 @@ LRESULT InstallDialog::OnAppToldMessage(WPARAM answer, LPARAM) {
 }
 
 void InstallDialog::LaunchInstalledApp(bool notify) {
-  const std::wstring root = std::wstring(1, m_driveLetter) + L":\\";
+  const std::wstring root = DriveLetter(m_driveLetter).Root();
   const std::wstring file = notify ? m_exePathToUpdate : InstallBackend::InstalledExecutableIn(root);
   // Checked right before it starts: the file on the drive may have changed
   // since the installation checked it.
-  StartInstalledApplication(file, notify ? kNotifyUpdateParameter : L"", root);
+  StartInstalledApplication(m_parts.signatures, file, notify ? kNotifyUpdateParameter : L"", root);
 }
 
 HBRUSH InstallDialog::OnCtlColor(HDC dc, HWND control, UINT kind) {

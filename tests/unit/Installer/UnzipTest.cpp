@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using InstallBackend::InstallException;
-using InstallBackend::Unzip;
+using KorvaneTest::Unzip;
 using KorvaneTest::ArchivePath;
 using KorvaneTest::ReadWholeFile;
 
