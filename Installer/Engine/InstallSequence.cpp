@@ -12,6 +12,7 @@
 #include "Installer/Engine/ProgressShare.h"
 #include "Installer/Engine/Recovery.h"
 #include "Installer/Engine/StagingArea.h"
+#include "Installer/Engine/WaitBounds.h"
 #include "Installer/Log/Log.h"
 
 namespace InstallBackend {
@@ -27,8 +28,9 @@ const char kLogPrefix[] = "InstallBackend::Install ";
 constexpr float kStagingShare = 0.9f;
 
 // A cancelled run gives up removing its staging folder after this long, so
-// that the screen closes promptly; the next run's recovery removes the rest.
-constexpr auto kCancelledCleanUpTime = std::chrono::milliseconds(800);
+// that its clean-up ends while the closing screen still waits for it; the
+// next run's recovery removes the rest.
+constexpr auto kCancelledCleanUpTime = kWorkerStopWait / 2;
 
 // One run of the sequence: its folders, its reporting and its clean-up.
 class InstallRun {
@@ -123,8 +125,8 @@ bool InstallRun::Run() {
     if (!Attempt([this] { Download(true); }, "Generic exception") || Cancelled()) return Fail();
   }
   if (Attempt([this] { Stage(); }, "Generic exception")) return VerifyAndCommit();
-  ClearStaging();
   if (Cancelled() || m_retryPointless) return Fail();
+  ClearStaging();
   const bool retried = Attempt(
       [this] {
         Download(true);
@@ -241,12 +243,14 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
   return false;
 }
 
+// The archive goes first: it is one call, while the staging folder's
+// removal may be cut short by a closing screen that stops waiting.
 bool InstallRun::Fail() {
+  m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
   ClearStaging();
   if (m_madeTarget) m_parts.files.RemoveFolder(WithoutSeparator(m_area.target));
   if (!m_errorStored && !Cancelled() && !DriveIsStillThere()) StoreError(InstallError::DriveNotConnected);
   Status(Failed);
-  m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
   return false;
 }
 
