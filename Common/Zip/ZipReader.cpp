@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr std::size_t kOutputBufferSize = 16384;
 // Far above what 65,535 entries with names of 259 bytes take; a bigger
 // directory is no package of ours and is not read into memory.
 constexpr std::uint32_t kMaxCentralDirectoryBytes = 64u * 1024 * 1024;
@@ -259,8 +258,15 @@ ZipStreamRead ZipReader::ReadEntryStream(unsigned char* buffer, std::size_t capa
 
 void ZipReader::CloseEntryStream() { m_entryStream.reset(); }
 
+const ZipRecords::CentralRecord* ZipReader::CentralRecordOf(int index, std::uint64_t& localPosition) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= m_entries.size()) return nullptr;
+  const Entry& entry = m_entries[static_cast<std::size_t>(index)];
+  localPosition = entry.localPosition;
+  return &entry.central;
+}
+
 std::vector<unsigned char>& ZipReader::OutputBuffer() {
-  if (m_outputBuffer.empty()) m_outputBuffer.resize(kOutputBufferSize);
+  if (m_outputBuffer.empty()) m_outputBuffer.resize(kZipOutputBufferSize);
   return m_outputBuffer;
 }
 

@@ -10,6 +10,9 @@
 #include "Common/Zip/ZipTypes.h"
 #include "Platform/Files/FileSystem.h"
 
+// The block an entry's data is handed out in.
+constexpr std::size_t kZipOutputBufferSize = 16384;
+
 // An open zip archive: classic single-disk records, entries stored or
 // deflated. It reports codes and never raises; one thread at a time.
 //
@@ -40,6 +43,9 @@ class ZipReader {
   const std::wstring& BaseFolder() const { return m_baseFolder; }
   // Where the archive is read from and its entries are written.
   Platform::IFileSystem& Files() const { return m_files; }
+  // Entry index's central record, and where its local header starts in the
+  // file; null for an index past the readable records.
+  const ZipRecords::CentralRecord* CentralRecordOf(int index, std::uint64_t& localPosition) const;
   // 16 KiB, made on first use and kept until the reader is closed.
   std::vector<unsigned char>& OutputBuffer();
 

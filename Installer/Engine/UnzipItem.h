@@ -1,5 +1,7 @@
 #pragma once
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "Common/Zip/ZipReader.h"
 #include "Installer/Engine/InstallListener.h"
@@ -23,6 +25,17 @@ std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring
 // Folders reaches below the reader's base folder and remembers the folders
 // made for earlier entries of the same extraction. A cancel, read after
 // every block written, stops a long entry part-way (ZipWriteFailed).
+// Hands out one entry's data, a block at a time (ReadEntryStream's contract).
+using EntryRead = std::function<ZipStreamRead(unsigned char* buffer, std::size_t capacity)>;
+
+// UnzipItem's writing, for an entry whose data comes from `read`: a folder
+// for a directory entry, else a file created anew below base with the
+// item's attribute bits, its data copied through buffer and its three times.
+// The item's name is the one written; results as UnzipItem's.
+ZipResult WriteEntry(Platform::IFileSystem& files, FolderMaker& folders, const std::wstring& base,
+                     const ZipItem& item, const EntryRead& read, std::vector<unsigned char>& buffer,
+                     const CancelFlag* cancel);
+
 ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders,
                     const CancelFlag* cancel = nullptr);
 

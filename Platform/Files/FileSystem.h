@@ -18,7 +18,8 @@ constexpr std::uint32_t kAttributeSystem = 0x04;
 constexpr std::uint32_t kAttributeDirectory = 0x10;
 constexpr std::uint32_t kAttributeArchive = 0x20;
 
-// An existing file opened for reading; other readers may open it too.
+// An existing file opened for reading; others may read it and write it
+// meanwhile (the archive is read as the download appends to it).
 class ReadableFile {
  public:
   virtual ~ReadableFile() = default;
