@@ -12,6 +12,7 @@
 #include "Installer/Engine/ProgressShare.h"
 #include "Installer/Engine/Recovery.h"
 #include "Installer/Engine/StagingArea.h"
+#include "Installer/Engine/StreamedExtraction.h"
 #include "Installer/Log/Log.h"
 #include "Platform/SystemServices.h"
 
@@ -61,9 +62,8 @@ class InstallRun {
     if (code != InstallError::None) m_errorStored = true;
     if (m_listener) m_listener->SetErrorCode(static_cast<int>(code));
   }
-  void Download(bool proxyOnly) {
-    m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly);
-  }
+  void Download(bool proxyOnly);
+  void PrepareStaging();
 
   const InstallParts& m_parts;
   const std::wstring& m_drive;
@@ -141,8 +141,18 @@ void InstallRun::MakeTarget() {
   FolderMaker(m_parts.files, std::wstring()).Make(m_drive);
 }
 
+// Every download starts the staging afresh: the extraction follows the
+// archive into it as the ranges arrive.
+void InstallRun::Download(bool proxyOnly) {
+  PrepareStaging();
+  IArchiveGrowth* growth =
+      m_parts.extraction.Follow(m_workFolder + ArchiveFileName, WithoutSeparator(m_area.newTree), m_cancel);
+  static_cast<void>(growth);
+  m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly);
+}
+
 // The package goes into the staging folder, never over the installed files.
-void InstallRun::Stage() {
+void InstallRun::PrepareStaging() {
   ClearStaging();
   m_stagingIsOurs = true;
   m_parts.files.MakeFolder(WithoutSeparator(m_area.folder));
@@ -151,6 +161,9 @@ void InstallRun::Stage() {
     m_parts.files.SetPathAttributes(WithoutSeparator(m_area.folder), attributes | Platform::kAttributeHidden);
   }
   m_parts.files.MakeFolder(WithoutSeparator(m_area.newTree));
+}
+
+void InstallRun::Stage() {
   // The target, not the staging folder that is about to go, stays the
   // current directory: Windows removes no folder that is some process's.
   // ("E:" alone would name the drive's current folder: the staging one.)
@@ -170,6 +183,7 @@ void InstallRun::Stage() {
 
 void InstallRun::ClearStaging() {
   if (!m_stagingIsOurs) return;
+  m_parts.extraction.StopFollowing();
   const Deadline until =
       Cancelled() ? std::chrono::steady_clock::now() + kCancelledCleanUpTime : kNoDeadline;
   if (RemoveTree(m_parts.files, m_area.folder, until)) m_stagingIsOurs = false;
@@ -302,7 +316,7 @@ bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallLi
              const CancelFlag& cancel) {
   const Platform::SystemServices& system = Platform::TheSystem();
   PackageDownload download(system.http, CompiledInServer());
-  PackageExtraction extraction(system.files);
+  StreamedExtraction extraction(system.files);
   return Install({system.files, system.drives, system.signatures, download, extraction}, drive, workRoot, listener,
                  cancel);
 }

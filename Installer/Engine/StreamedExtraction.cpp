@@ -65,12 +65,14 @@ bool Agrees(const ZipRecords::CentralRecord& local, const ZipRecords::CentralRec
 
 StreamedExtraction::StreamedExtraction(Platform::IFileSystem& files) : m_files(files) {}
 
-StreamedExtraction::~StreamedExtraction() { Stop(); }
+StreamedExtraction::~StreamedExtraction() { StopFollowing(); }
 
-void StreamedExtraction::Start(const std::wstring& archivePath, const std::wstring& folder, const CancelFlag& cancel) {
-  Stop();
-  m_archivePath = archivePath;
-  m_folder = WithSeparator(folder);
+IArchiveGrowth* StreamedExtraction::Follow(const std::wstring& zipPath, const std::wstring& drive,
+                                           const CancelFlag& cancel) {
+  StopFollowing();
+  m_following = true;
+  m_archivePath = zipPath;
+  m_folder = WithSeparator(drive);
   m_cancel = &cancel;
   m_utcOffsetTicks = m_files.CurrentUtcOffsetTicks();
   m_available = 0;
@@ -83,6 +85,7 @@ void StreamedExtraction::Start(const std::wstring& archivePath, const std::wstri
   m_brokeOff = false;
   m_file.reset();
   m_thread = std::thread([this] { Walk(); });
+  return this;
 }
 
 void StreamedExtraction::ArchiveWritten(std::uint64_t length) {
@@ -93,7 +96,8 @@ void StreamedExtraction::ArchiveWritten(std::uint64_t length) {
   m_grown.notify_one();
 }
 
-void StreamedExtraction::Stop() {
+void StreamedExtraction::StopFollowing() {
+  m_following = false;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_stop = true;
@@ -181,7 +185,19 @@ bool StreamedExtraction::WalkOneEntry(FolderMaker& folders, std::vector<unsigned
   return true;
 }
 
-int StreamedExtraction::Finish(IInstallListener* listener, const CancelFlag& cancel) {
+void StreamedExtraction::Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
+                               const CancelFlag& cancel) {
+  m_kept = 0;
+  if (m_following && zipPath == m_archivePath && WithSeparator(drive) == m_folder) {
+    Finish(listener, cancel);
+  } else {
+    StopFollowing();
+    PackageExtraction(m_files).Unzip(zipPath, drive, listener, cancel);
+  }
+}
+
+void StreamedExtraction::Finish(IInstallListener* listener, const CancelFlag& cancel) {
+  m_following = false;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_complete = true;
@@ -189,7 +205,7 @@ int StreamedExtraction::Finish(IInstallListener* listener, const CancelFlag& can
   m_grown.notify_one();
   if (m_thread.joinable()) m_thread.join();
   m_file.reset();
-  if (cancel.IsSet()) return 0;
+  if (cancel.IsSet()) return;
 
   std::unique_ptr<ZipReader> reader;
   try {
@@ -201,12 +217,13 @@ int StreamedExtraction::Finish(IInstallListener* listener, const CancelFlag& can
   std::vector<bool> inPlace;
   if (reader && StagedAgree(*reader, inPlace)) {
     LOG_INFO << "InstallBackend::Unzip " << m_staged.size() << " entries were extracted during the download";
+    m_kept = static_cast<int>(m_staged.size());
     ExtractEntries(*reader, listener, cancel, [this, &inPlace](int index, const ZipItem& item) {
       if (!inPlace[static_cast<std::size_t>(index)]) return false;
       FinishStagedFile(item.name, item.attributes);
       return true;
     });
-    return static_cast<int>(m_staged.size());
+    return;
   }
   LOG_INFO << "InstallBackend::Unzip The entries extracted during the download disagree with the central "
               "directory; the archive is extracted anew";
@@ -215,7 +232,6 @@ int StreamedExtraction::Finish(IInstallListener* listener, const CancelFlag& can
   m_files.MakeFolder(WithoutSeparator(m_folder));
   reader = OpenPackage(m_files, m_archivePath, m_folder);
   ExtractEntries(*reader, listener, cancel);
-  return 0;
 }
 
 // Every written entry must be one the central directory lists, at the place

@@ -11,9 +11,8 @@
 #include "Installer/Engine/ArchiveGrowth.h"
 #include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/MakeFolders.h"
+#include "Installer/Engine/Unzip.h"
 #include "Platform/Files/FileSystem.h"
-
-class ZipReader;
 
 namespace InstallBackend {
 
@@ -25,35 +24,38 @@ namespace InstallBackend {
 // refused name ends the walk: it and all after it wait for the end.
 // Nothing written is trusted before Finish has checked it against the
 // central directory. Memory stays that of one entry's buffers.
-class StreamedExtraction final : public IArchiveGrowth {
+class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowth {
  public:
   explicit StreamedExtraction(Platform::IFileSystem& files);
   ~StreamedExtraction();
   StreamedExtraction(const StreamedExtraction&) = delete;
   StreamedExtraction& operator=(const StreamedExtraction&) = delete;
 
-  // Follows the archive at archivePath, written anew from its first byte,
-  // into folder (which exists). An earlier run is stopped and forgotten;
+  // Follows the archive at zipPath, written anew from its first byte, into
+  // drive (a folder that exists). An earlier run is stopped and forgotten;
   // what it wrote is the caller's to remove. The thread stops between two
   // blocks of an entry once cancel is set.
-  void Start(const std::wstring& archivePath, const std::wstring& folder, const CancelFlag& cancel);
+  IArchiveGrowth* Follow(const std::wstring& zipPath, const std::wstring& drive, const CancelFlag& cancel) override;
   void ArchiveWritten(std::uint64_t length) override;
-  // Returns once the thread has ended (within one block of an entry); what
-  // it wrote stays.
-  void Stop();
+  void StopFollowing() override;
 
-  // When the whole archive is in the file: lets the thread write what it
-  // still can, then checks every entry it wrote against the central
-  // directory (name, kind, method, sizes, CRC-32, time, place) and
-  // extracts the others as Unzip does, with the same listener calls,
-  // cancel and raised errors. When one disagrees or is not listed, the
-  // folder is emptied and the archive extracted whole as Unzip does.
-  // Returns how many entries written while downloading were kept.
-  int Finish(IInstallListener* listener, const CancelFlag& cancel);
+  // For the archive and folder followed, once the whole archive is in the
+  // file: lets the thread write what it still can, then checks every entry
+  // it wrote against the central directory (name, kind, method, sizes,
+  // CRC-32, time, place) and extracts the others, with the listener calls,
+  // cancel and raised errors of the ordinary extraction. When one
+  // disagrees or is not listed, the folder is emptied and the archive
+  // extracted whole the ordinary way. Any other archive is extracted the
+  // ordinary way.
+  void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
+             const CancelFlag& cancel) override;
+  // How many entries written during the download the last Unzip kept.
+  int EntriesKept() const { return m_kept; }
 
  private:
   struct Staged;
 
+  void Finish(IInstallListener* listener, const CancelFlag& cancel);
   void Walk();
   bool WalkOneEntry(FolderMaker& folders, std::vector<unsigned char>& buffer);
   // False when the walk is to end: stopped, cancelled, or the bytes up to
@@ -67,6 +69,8 @@ class StreamedExtraction final : public IArchiveGrowth {
   std::wstring m_folder;  // with a trailing separator
   const CancelFlag* m_cancel = nullptr;
   std::int64_t m_utcOffsetTicks = 0;
+  bool m_following = false;
+  int m_kept = 0;
 
   std::mutex m_mutex;
   std::condition_variable m_grown;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Common/Zip/ZipReader.h"
+#include "Installer/Engine/ArchiveGrowth.h"
 #include "Installer/Engine/InstallListener.h"
 #include "Platform/Files/FileSystem.h"
 
@@ -39,6 +40,16 @@ class IPackageExtraction {
  public:
   virtual void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
                      const CancelFlag& cancel) = 0;
+  // Begins extracting the archive at zipPath below drive while it is still
+  // being downloaded; Unzip of the same two then finishes that work. Whom
+  // the download tells of each write, or null when this extraction waits
+  // for the whole archive.
+  virtual IArchiveGrowth* Follow(const std::wstring& /*zipPath*/, const std::wstring& /*drive*/,
+                                 const CancelFlag& /*cancel*/) {
+    return nullptr;
+  }
+  // Ends a Follow, within a block of an entry; what it wrote stays.
+  virtual void StopFollowing() {}
 
  protected:
   ~IPackageExtraction() = default;

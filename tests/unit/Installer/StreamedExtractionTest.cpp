@@ -57,7 +57,7 @@ class StreamedExtractionTest : public ::testing::Test {
   StreamedExtractionTest() {
     fs::create_directories(m_scratch.Path() / "streamed");
     fs::create_directories(m_scratch.Path() / "ordinary");
-    m_extraction.Start(m_scratch.Text() + L"Korvane.zip", m_scratch.Text() + L"streamed", m_cancel);
+    m_growth = m_extraction.Follow(Archive(), Streamed(), m_cancel);
   }
 
   // Appends bytes [from, to) of the archive to the growing file `chunk`
@@ -69,7 +69,7 @@ class StreamedExtractionTest : public ::testing::Test {
       const std::size_t length = std::min(chunk, to - at);
       out.write(bytes.data() + at, static_cast<std::streamsize>(length));
       out.flush();
-      m_extraction.ArchiveWritten(at + length);
+      m_growth->ArchiveWritten(at + length);
     }
   }
 
@@ -82,12 +82,15 @@ class StreamedExtractionTest : public ::testing::Test {
 
   std::wstring Finish() {
     try {
-      m_kept = m_extraction.Finish(nullptr, m_cancel);
+      m_extraction.Unzip(Archive(), Streamed(), nullptr, m_cancel);
     } catch (const InstallException& error) {
       return error.Message();
     }
     return std::wstring();
   }
+
+  std::wstring Archive() const { return m_scratch.Text() + L"Korvane.zip"; }
+  std::wstring Streamed() const { return m_scratch.Text() + L"streamed"; }
 
   std::wstring Ordinary(const std::string& archive) {
     try {
@@ -105,7 +108,7 @@ class StreamedExtractionTest : public ::testing::Test {
   KorvaneTest::ScratchFolder m_scratch;
   CancelFlag m_cancel;
   StreamedExtraction m_extraction{Platform::TheSystem().files};
-  int m_kept = -1;
+  InstallBackend::IArchiveGrowth* m_growth = nullptr;
 };
 
 struct Case {
@@ -121,7 +124,7 @@ TEST_P(SameTreeTest, GivesTheTreeOfTheOrdinaryExtraction) {
   ASSERT_EQ(Stream(c.archive, c.chunk), L"");
   ASSERT_EQ(Ordinary(c.archive), L"");
   EXPECT_EQ(Tree(m_scratch.Path() / "streamed"), Tree(m_scratch.Path() / "ordinary"));
-  EXPECT_EQ(m_kept, c.descriptors ? 0 : EntryCount(c.archive));
+  EXPECT_EQ(m_extraction.EntriesKept(), c.descriptors ? 0 : EntryCount(c.archive));
 }
 
 INSTANTIATE_TEST_SUITE_P(RealArchivers, SameTreeTest,
@@ -144,7 +147,7 @@ TEST_P(LyingHeadersTest, EndAsTheOrdinaryExtractionAndKeepNothingOfTheWalk) {
   const std::wstring ordinary = Ordinary(GetParam());
   EXPECT_EQ(Stream(GetParam(), kOddChunk), ordinary);
   EXPECT_EQ(Tree(m_scratch.Path() / "streamed"), Tree(m_scratch.Path() / "ordinary"));
-  EXPECT_LE(m_kept, 0);
+  EXPECT_EQ(m_extraction.EntriesKept(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(HostileArchives, LyingHeadersTest,
@@ -168,7 +171,7 @@ TEST_F(StreamedExtractionTest, WritesEntriesBeforeTheCentralDirectoryArrives) {
   EXPECT_EQ(fs::file_size(last), 60000u);
   Arrive(bytes, firstCentral, bytes.size(), kRange);
   EXPECT_EQ(Finish(), L"");
-  EXPECT_EQ(m_kept, 7);
+  EXPECT_EQ(m_extraction.EntriesKept(), 7);
 }
 
 TEST_F(StreamedExtractionTest, CancelEndsTheWalkAndFinishWritesNothingMore) {
@@ -176,7 +179,7 @@ TEST_F(StreamedExtractionTest, CancelEndsTheWalkAndFinishWritesNothingMore) {
   m_cancel.Set();
   Arrive(bytes, 0, bytes.size(), kOddChunk);
   EXPECT_EQ(Finish(), L"");
-  EXPECT_EQ(m_kept, 0);
+  EXPECT_EQ(m_extraction.EntriesKept(), 0);
   EXPECT_TRUE(fs::is_empty(m_scratch.Path() / "streamed"));
 }
 
