@@ -5,6 +5,7 @@
 
 #include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/ProgressWatch.h"
+#include "Platform/Files/FileSystem.h"
 #include "Platform/Http/HttpClient.h"
 
 namespace InstallBackend {
@@ -48,24 +49,22 @@ class IPackageDownload {
   ~IPackageDownload() = default;
 };
 
-// The download over an HTTP client from one server. One object serves one
-// install: its calls share the watch on progress.
+// The download over an HTTP client from one server, written through a file
+// system. One object serves one install: its calls share the watch on
+// progress.
 class PackageDownload final : public IPackageDownload {
  public:
-  PackageDownload(Platform::IHttpClient& http, DownloadEndpoint server, ProgressWatch watch = ProgressWatch())
-      : m_http(http), m_server(std::move(server)), m_watch(std::move(watch)) {}
+  PackageDownload(Platform::IHttpClient& http, Platform::IFileSystem& files, DownloadEndpoint server,
+                  ProgressWatch watch = ProgressWatch())
+      : m_http(http), m_files(files), m_server(std::move(server)), m_watch(std::move(watch)) {}
   std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
                         bool proxyOnly) override;
 
  private:
   Platform::IHttpClient& m_http;
+  Platform::IFileSystem& m_files;
   DownloadEndpoint m_server;
   ProgressWatch m_watch;
 };
-
-// The download from the compiled-in server over the system's HTTP client
-// (Platform::TheSystem()).
-std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
-                      bool proxyOnly);
 
 }  // namespace InstallBackend

@@ -315,7 +315,7 @@ bool Install(const InstallParts& parts, const std::wstring& drive, const std::ws
 bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
              const CancelFlag& cancel) {
   const Platform::SystemServices& system = Platform::TheSystem();
-  PackageDownload download(system.http, CompiledInServer());
+  PackageDownload download(system.http, system.files, CompiledInServer());
   StreamedExtraction extraction(system.files);
   return Install({system.files, system.drives, system.signatures, download, extraction}, drive, workRoot, listener,
                  cancel);

@@ -85,7 +85,7 @@ void RaiseWriteFailure() {
 class BodyCopy {
  public:
   BodyCopy(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
-           std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
+           Platform::WritableFile& file, Platform::IHttpClient& http, Platform::HttpHandle request,
            std::int32_t totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset)
       : m_listener(listener), m_progressReports(progressReports), m_cancel(cancel), m_file(file),
         m_http(http), m_request(request), m_totalSize(totalSize),
@@ -105,7 +105,7 @@ class BodyCopy {
   IInstallListener* m_listener;
   int& m_progressReports;
   const CancelFlag& m_cancel;
-  std::ostream& m_file;
+  Platform::WritableFile& m_file;
   Platform::IHttpClient& m_http;
   Platform::HttpHandle m_request;
   std::int32_t m_totalSize;
@@ -179,7 +179,9 @@ bool BodyCopy::Append(std::uint32_t count) {
     Raise(L"InstallBackend::PerformRequest WinHttpReadData failed");
   }
   read = std::min(read, count);
-  if (!m_file.write(m_buffer.data(), read)) RaiseWriteFailure();
+  // The file keeps no buffer of its own: a full drive fails this write, not
+  // a later one that would leave a damaged archive.
+  if (!m_file.Write(m_buffer.data(), read)) RaiseWriteFailure();
   m_thisRequest += read;
   m_bytesReceived += read;
   return true;
@@ -194,15 +196,12 @@ void BodyCopy::Finish() {
     Raise(L"InstallBackend::PerformRequest Response ended before the range was complete");
   }
   if (!m_cutShort) m_rangeOffset += m_wholePackage ? m_thisRequest : ChunkSize;
-  // Buffered bytes that cannot reach the disk (a full drive) must fail here,
-  // not later as a damaged archive.
-  if (!m_file.flush()) RaiseWriteFailure();
 }
 
 }  // namespace
 
 int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
-                   std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
+                   Platform::WritableFile& file, Platform::IHttpClient& http, Platform::HttpHandle request,
                    std::int32_t& totalSize, std::uint32_t& bytesReceived,
                    std::uint32_t& rangeOffset) {
   std::uint32_t rangeLength = std::numeric_limits<std::uint32_t>::max();

@@ -1,8 +1,8 @@
 #pragma once
 #include <cstdint>
-#include <ostream>
 
 #include "Installer/Engine/InstallListener.h"
+#include "Platform/Files/FileSystem.h"
 #include "Platform/Http/HttpClient.h"
 
 namespace InstallBackend {
@@ -27,7 +27,7 @@ constexpr std::uint32_t ChunkSize = 4194304;
 // range (a dropped connection), a later range answered from the package's
 // first byte, and a write to file that fails.
 int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
-                   std::ostream& file, Platform::IHttpClient& http, Platform::HttpHandle request,
+                   Platform::WritableFile& file, Platform::IHttpClient& http, Platform::HttpHandle request,
                    std::int32_t& totalSize, std::uint32_t& bytesReceived,
                    std::uint32_t& rangeOffset);
 

@@ -16,6 +16,7 @@
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Log/DiagnosticLog.h"
 #include "Installer/Log/Log.h"
+#include "Platform/SystemServices.h"
 #include "Platform/Text/TextConversion.h"
 
 namespace {
@@ -62,7 +63,9 @@ int wmain(int argc, wchar_t** argv) {
   int exitCode = 0;
   std::string outcome;
   try {
-    outcome = "returned " + Platform::Utf16ToUtf8(InstallBackend::Download(argv[1], &listener, cancel, proxyOnly));
+    const Platform::SystemServices& system = Platform::TheSystem();
+    InstallBackend::PackageDownload download(system.http, system.files, InstallBackend::CompiledInServer());
+    outcome = "returned " + Platform::Utf16ToUtf8(download.Download(argv[1], &listener, cancel, proxyOnly));
   } catch (const InstallBackend::InstallException& e) {
     outcome = "raised " + Platform::Utf16ToUtf8(e.Message());
     exitCode = 3;

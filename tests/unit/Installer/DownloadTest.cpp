@@ -9,7 +9,9 @@
 
 #include "FakeHttpClient.h"
 #include "Installer/Engine/InstallException.h"
+#include "Platform/Files/NativeFileSystem.h"
 #include "Platform/Text/TextConversion.h"
+#include "Support/FaultyFileSystem.h"
 #include "Support/LogCapture.h"
 #include "Support/RecordingListener.h"
 #include "Support/TestArchives.h"
@@ -30,13 +32,17 @@ class DownloadTest : public ::testing::Test {
   std::wstring WorkFolder() const { return Platform::Utf8ToUtf16(m_folder.Path().string() + "/"); }
   fs::path Archive() const { return m_folder.Path() / "Korvane.zip"; }
 
-  std::wstring Run(FakeHttpClient& http, bool proxyOnly = false) {
-    return InstallBackend::PackageDownload(http, {L"localhost", 8443}).Download(WorkFolder(), &listener, cancel,
-                                                                                 proxyOnly);
+  std::wstring Run(FakeHttpClient& http, bool proxyOnly = false) { return Run(http, files, proxyOnly); }
+  std::wstring Run(FakeHttpClient& http, Platform::IFileSystem& onto, bool proxyOnly = false) {
+    return InstallBackend::PackageDownload(http, onto, {L"localhost", 8443})
+        .Download(WorkFolder(), &listener, cancel, proxyOnly);
   }
   std::wstring RunExpectingFailure(FakeHttpClient& http, bool proxyOnly = false) {
+    return RunExpectingFailure(http, files, proxyOnly);
+  }
+  std::wstring RunExpectingFailure(FakeHttpClient& http, Platform::IFileSystem& onto, bool proxyOnly = false) {
     try {
-      Run(http, proxyOnly);
+      Run(http, onto, proxyOnly);
     } catch (const InstallBackend::InstallException& e) {
       return e.Message();
     }
@@ -56,6 +62,7 @@ class DownloadTest : public ::testing::Test {
 
   // A folder of its own for every run: native and Windows test runs share /tmp.
   KorvaneTest::ScratchFolder m_folder;
+  Platform::NativeFileSystem files;
   RecordingListener listener;
   CancelFlag cancel;
   LogCapture log;
@@ -134,7 +141,7 @@ TEST_F(StalledDownloadTest, RangeStallingBeforeItsFirstByteIsAskedAgainUntilNoth
   FakeHttpClient http(MiB4);
   http.timeoutRequest = 1;
   http.timeoutRepeats = true;
-  InstallBackend::PackageDownload download(http, {L"localhost", 8443}, Watch());
+  InstallBackend::PackageDownload download(http, files, {L"localhost", 8443}, Watch());
   EXPECT_EQ(RunStalling(http, download, false), L"InstallBackend::Download Sending WinHttpRequest failed");
   // The probe, then six stalls of 15 s at byte 0 on new connections.
   EXPECT_EQ(http.rangeHeaders, std::vector<std::wstring>({L"", Range(0, MiB4 - 1), Range(0, MiB4 - 1),
@@ -158,7 +165,7 @@ TEST_F(StalledDownloadTest, BytesOfARequestThatFailsLaterStillCountForTheRetry) 
   http.cutEndsBody = true;
   // Five pieces over 100 s, then the connection drops.
   http.afterRead = [this](int) { m_now += std::chrono::seconds(20); };
-  InstallBackend::PackageDownload download(http, {L"localhost", 8443}, Watch());
+  InstallBackend::PackageDownload download(http, files, {L"localhost", 8443}, Watch());
   EXPECT_EQ(RunStalling(http, download, false),
             L"InstallBackend::PerformRequest Response ended before the range was complete");
   EXPECT_EQ(RunStalling(http, download, true), L"");
@@ -171,7 +178,7 @@ TEST_F(StalledDownloadTest, SlowLineThatStallsAfterEveryFewBytesIsNeverCutOff) {
   http.timeoutRequest = 1;
   http.timeoutAfterBytes = 1000;
   http.timeoutRepeats = true;
-  InstallBackend::PackageDownload download(http, {L"localhost", 8443}, Watch());
+  InstallBackend::PackageDownload download(http, files, {L"localhost", 8443}, Watch());
   EXPECT_EQ(RunStalling(http, download, false), L"");
   // Ten stalls, 150 s in all, each after new bytes.
   EXPECT_EQ(http.sends, 11);
@@ -225,7 +232,7 @@ TEST_F(DownloadTest, ProgressStartsAtOneTenthThenFollowsTheBytes) {
 
 TEST_F(DownloadTest, NullListenerGetsNoCall) {
   FakeHttpClient http(MiB4 + 1);
-  InstallBackend::PackageDownload(http, {L"localhost", 8443}).Download(WorkFolder(), nullptr, cancel, false);
+  InstallBackend::PackageDownload(http, files, {L"localhost", 8443}).Download(WorkFolder(), nullptr, cancel, false);
   EXPECT_TRUE(ArchiveIsPackage(MiB4 + 1));
   EXPECT_TRUE(listener.statuses.empty());
 }
@@ -365,6 +372,22 @@ TEST_F(DownloadTest, ArchiveThatCannotBeCreatedRaises) {
   fs::create_directories(Archive());  // a folder where the file should go
   EXPECT_EQ(RunExpectingFailure(http), L"InstallBackend::Download Failed to create a temp file");
   EXPECT_EQ(http.sends, 0);
+}
+
+TEST_F(DownloadTest, ArchiveWriteThatFailsEndsTheDownload) {
+  // After the archive's creation, the first write or one of the second range
+  // meets a full disk.
+  for (const int failAt : {2, 3}) {
+    SCOPED_TRACE(failAt);
+    LogCapture caseLog;
+    FakeHttpClient http(MiB4 + 10);
+    http.pieceSize = MiB4;
+    KorvaneTest::FaultyFileSystem full(files, failAt, true);
+    EXPECT_EQ(RunExpectingFailure(http, full), L"InstallBackend::PerformRequest Failed to write the archive");
+    EXPECT_TRUE(caseLog.Has("ERROR InstallBackend::PerformRequest Failed to write the archive"));
+    EXPECT_EQ(http.sends, failAt);
+    EXPECT_EQ(http.OpenHandles(), 0u);
+  }
 }
 
 TEST_F(DownloadTest, ProbeWithoutUsableSizeRaises) {

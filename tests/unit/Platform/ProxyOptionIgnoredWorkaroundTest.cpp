@@ -4,6 +4,7 @@
 
 #include "Installer/Engine/Download.h"
 #include "Installer/FakeHttpClient.h"
+#include "Platform/Files/NativeFileSystem.h"
 #include "Platform/Text/TextConversion.h"
 #include "Support/LogCapture.h"
 #include "Support/RecordingListener.h"
@@ -26,7 +27,7 @@ class ProxyOptionIgnored : public ::testing::Test {
   }
 
   void Download() {
-    InstallBackend::PackageDownload(workaround, {L"localhost", 8443})
+    InstallBackend::PackageDownload(workaround, files, {L"localhost", 8443})
         .Download(Platform::Utf8ToUtf16(folder.Path().string() + "/"), &listener, cancel, false);
   }
   // True when every request went out through a session opened with the
@@ -43,6 +44,7 @@ class ProxyOptionIgnored : public ::testing::Test {
   FakeHttpClient http;
   Platform::ProxyOptionIgnoredWorkaround workaround;
   KorvaneTest::ScratchFolder folder;
+  Platform::NativeFileSystem files;
   KorvaneTest::RecordingListener listener;
   CancelFlag cancel;
   KorvaneTest::LogCapture log;
