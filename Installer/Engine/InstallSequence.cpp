@@ -147,8 +147,7 @@ void InstallRun::Download(bool proxyOnly) {
   PrepareStaging();
   IArchiveGrowth* growth =
       m_parts.extraction.Follow(m_workFolder + ArchiveFileName, WithoutSeparator(m_area.newTree), m_cancel);
-  static_cast<void>(growth);
-  m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly);
+  m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly, growth);
 }
 
 // The package goes into the staging folder, never over the installed files.

@@ -143,6 +143,16 @@ std::unique_ptr<WritableFile> NativeFileSystem::CreateForWriting(const std::wstr
   return std::make_unique<Win32WritableFile>(std::move(handle));
 }
 
+// Sharing the reading is all that differs: the archive in the download
+// folder has nothing in its way to clear.
+std::unique_ptr<WritableFile> NativeFileSystem::CreateReadableWhileWritten(const std::wstring& path,
+                                                                         std::uint32_t attributes) {
+  UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    attributes, nullptr));
+  if (!handle.Valid()) return nullptr;
+  return std::make_unique<Win32WritableFile>(std::move(handle));
+}
+
 bool NativeFileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
   const DWORD found = ::GetFileAttributesW(path.c_str());
   if (found == INVALID_FILE_ATTRIBUTES) return false;

@@ -114,8 +114,8 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
   CancelFlag* cancelDuringUnzip = nullptr;
   KorvaneTest::FakeDriveInfoSource* pullDuringUnzip = nullptr;
 
-  std::wstring Download(const std::wstring& folder, IInstallListener* listener, const CancelFlag&,
-                        bool proxyOnly) override {
+  std::wstring Download(const std::wstring& folder, IInstallListener* listener, const CancelFlag&, bool proxyOnly,
+                        InstallBackend::IArchiveGrowth*) override {
     EXPECT_EQ(folder, kWorkFolder);
     if (listener) listener->OnStatus(Downloading);
     downloadCalls.push_back(proxyOnly);
