@@ -98,9 +98,14 @@ void StreamedExtraction::ArchiveWritten(std::uint64_t length) {
 
 void StreamedExtraction::StopFollowing() {
   m_following = false;
+  EndWalk(m_stop);
+}
+
+// Wakes the walk with one of its flags set and waits for its thread.
+void StreamedExtraction::EndWalk(bool& flag) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_stop = true;
+    flag = true;
   }
   m_grown.notify_one();
   if (m_thread.joinable()) m_thread.join();
@@ -198,13 +203,7 @@ void StreamedExtraction::Unzip(const std::wstring& zipPath, const std::wstring& 
 
 void StreamedExtraction::Finish(IInstallListener* listener, const CancelFlag& cancel) {
   m_following = false;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_complete = true;
-  }
-  m_grown.notify_one();
-  if (m_thread.joinable()) m_thread.join();
-  m_file.reset();
+  EndWalk(m_complete);
   if (cancel.IsSet()) return;
 
   std::unique_ptr<ZipReader> reader;

@@ -56,6 +56,7 @@ class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowt
   struct Staged;
 
   void Finish(IInstallListener* listener, const CancelFlag& cancel);
+  void EndWalk(bool& flag);
   void Walk();
   bool WalkOneEntry(FolderMaker& folders, std::vector<unsigned char>& buffer);
   // False when the walk is to end: stopped, cancelled, or the bytes up to

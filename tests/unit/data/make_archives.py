@@ -312,36 +312,23 @@ def make_hostile_archives(out):
     patch(j(out, "overlap_directory.zip"), stretch_second)
 
     # A local header whose name is not its central record's.
-    python_zip(j(out, "local_name_differs.zip"), [("good.txt", b"good", zipfile.ZIP_DEFLATED),
-                                                   ("safe.txt", b"safe", zipfile.ZIP_DEFLATED)])
-
-    def rename_local(d):
-        records, _ = central_records(d)
-        local, _ = local_data_offset(d, records[1])
+    def rename_local(d, local, _):
         d[local + 30:local + 34] = b"evil"
-    patch(j(out, "local_name_differs.zip"), rename_local)
-
+    local_header_lies(j(out, "local_name_differs.zip"), [("good.txt", b"good", zipfile.ZIP_DEFLATED),
+                                                          ("safe.txt", b"safe", zipfile.ZIP_DEFLATED)], 1, rename_local)
 
     # Local headers that tell another story than the central directory and
     # still describe their own data faithfully: a shorter entry, other data.
-    python_zip(j(out, "local_size_differs.zip"), [("payload.txt", b"0123456789" * 10, zipfile.ZIP_STORED),
-                                                   ("after.txt", b"after", zipfile.ZIP_STORED)])
-
-    def shorten_local(d):
-        records, _ = central_records(d)
-        local, start = local_data_offset(d, records[0])
+    def shorten_local(d, local, start):
         struct.pack_into("<III", d, local + 14, zlib.crc32(bytes(d[start:start + 50])), 50, 50)
-    patch(j(out, "local_size_differs.zip"), shorten_local)
+    local_header_lies(j(out, "local_size_differs.zip"), [("payload.txt", b"0123456789" * 10, zipfile.ZIP_STORED),
+                                                          ("after.txt", b"after", zipfile.ZIP_STORED)], 0, shorten_local)
 
-    python_zip(j(out, "local_crc_differs.zip"), [("first.txt", b"first", zipfile.ZIP_STORED),
-                                                  ("data.txt", b"good", zipfile.ZIP_STORED)])
-
-    def swap_data(d):
-        records, _ = central_records(d)
-        local, start = local_data_offset(d, records[1])
+    def swap_data(d, local, start):
         d[start:start + 4] = b"evil"
         struct.pack_into("<I", d, local + 14, zlib.crc32(b"evil"))
-    patch(j(out, "local_crc_differs.zip"), swap_data)
+    local_header_lies(j(out, "local_crc_differs.zip"), [("first.txt", b"first", zipfile.ZIP_STORED),
+                                                         ("data.txt", b"good", zipfile.ZIP_STORED)], 1, swap_data)
 
     # An entry between two others that the central directory leaves out.
     python_zip(j(out, "unlisted_entry.zip"), [("first.txt", b"first", zipfile.ZIP_DEFLATED),
@@ -352,6 +339,18 @@ def make_hostile_archives(out):
     directory = data[records[0]:records[1]] + data[records[2]:end]
     end_record = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, len(directory), records[0], 0)
     open(j(out, "unlisted_entry.zip"), "wb").write(data[:records[0]] + directory + end_record)
+
+
+def local_header_lies(path, entries, index, edit):
+    """A Python archive whose entry `index` has its local header or data
+    changed by edit(data, local header offset, data offset)."""
+    python_zip(path, entries)
+
+    def apply(d):
+        records, _ = central_records(d)
+        local, start = local_data_offset(d, records[index])
+        edit(d, local, start)
+    patch(path, apply)
 
 
 def rename_central(record, name):
