@@ -25,8 +25,10 @@ const wchar_t kDownloadFolderPrefix[] = L"KV_Install_";
 const char kLogPrefix[] = "InstallBackend::Install ";
 
 // The second half of the bar: extracting into the staging folder, then the
-// renames of the commit.
+// renames of the commit. An extraction that followed the download has
+// little left to do after the last byte: the renames are most of the wait.
 constexpr float kStagingShare = 0.9f;
+constexpr float kFollowedStagingShare = 0.2f;
 
 // A cancelled run gives up removing its staging folder after this long, so
 // that the screen closes promptly; the next run's recovery removes the rest.
@@ -73,6 +75,7 @@ class InstallRun {
   std::wstring m_root;
   std::wstring m_workFolder;
   std::wstring m_zipPath;
+  float m_stagingShare = kStagingShare;
   bool m_retryPointless = false;  // the last step failed in a way a new download cannot mend
   bool m_errorStored = false;
   bool m_madeTarget = false;      // the target folder did not exist before this run
@@ -147,6 +150,7 @@ void InstallRun::Download(bool proxyOnly) {
   PrepareStaging();
   IArchiveGrowth* growth =
       m_parts.extraction.Follow(m_workFolder + ArchiveFileName, WithoutSeparator(m_area.newTree), m_cancel);
+  m_stagingShare = growth ? kFollowedStagingShare : kStagingShare;
   m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly, growth);
 }
 
@@ -168,7 +172,7 @@ void InstallRun::Stage() {
   // ("E:" alone would name the drive's current folder: the staging one.)
   try {
     if (m_listener) {
-      ProgressShare share(*m_listener, 0.0f, kStagingShare);
+      ProgressShare share(*m_listener, 0.0f, m_stagingShare);
       m_parts.extraction.Unzip(m_zipPath, WithoutSeparator(m_area.newTree), &share, m_cancel);
     } else {
       m_parts.extraction.Unzip(m_zipPath, WithoutSeparator(m_area.newTree), nullptr, m_cancel);
@@ -198,7 +202,7 @@ bool InstallRun::VerifyAndCommit() {
   const bool ended = Attempt(
       [this, &committed] {
         if (m_listener) {
-          ProgressShare share(*m_listener, kStagingShare, 1.0f - kStagingShare);
+          ProgressShare share(*m_listener, m_stagingShare, 1.0f - m_stagingShare);
           committed = CommitStaged(m_parts.files, m_area, &share, m_cancel);
         } else {
           committed = CommitStaged(m_parts.files, m_area, nullptr, m_cancel);
