@@ -61,14 +61,16 @@ class StreamedExtractionTest : public ::testing::Test {
   }
 
   // Appends bytes [from, to) of the archive to the growing file `chunk`
-  // bytes at a time, telling the extraction after each write as the
-  // download does.
+  // bytes at a time, made and written as the download makes and writes
+  // it, and tells the extraction after each write.
   void Arrive(const std::string& bytes, std::size_t from, std::size_t to, std::size_t chunk) {
-    std::ofstream out(m_scratch.Path() / "Korvane.zip", std::ios::binary | std::ios::app);
+    if (!m_archive) {
+      m_archive = Platform::TheSystem().files.CreateReadableWhileWritten(Archive(), Platform::kAttributeArchive);
+      ASSERT_TRUE(m_archive);
+    }
     for (std::size_t at = from; at < to; at += chunk) {
       const std::size_t length = std::min(chunk, to - at);
-      out.write(bytes.data() + at, static_cast<std::streamsize>(length));
-      out.flush();
+      ASSERT_TRUE(m_archive->Write(bytes.data() + at, length));
       m_growth->ArchiveWritten(at + length);
     }
   }
@@ -81,6 +83,7 @@ class StreamedExtractionTest : public ::testing::Test {
   }
 
   std::wstring Finish() {
+    m_archive.reset();
     try {
       m_extraction.Unzip(Archive(), Streamed(), nullptr, m_cancel);
     } catch (const InstallException& error) {
@@ -109,6 +112,7 @@ class StreamedExtractionTest : public ::testing::Test {
   CancelFlag m_cancel;
   StreamedExtraction m_extraction{Platform::TheSystem().files};
   InstallBackend::IArchiveGrowth* m_growth = nullptr;
+  std::unique_ptr<Platform::WritableFile> m_archive;
 };
 
 struct Case {
