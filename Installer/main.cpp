@@ -2,10 +2,13 @@
 // controls, reads the command line and carries out one of four run modes.
 #include <cstdint>
 
+#include "Common/Drives/DriveLetter.h"
 #include "Installer/App/ArgumentValue.h"
 #include "Installer/App/StartInstalledApplication.h"
+#include "Installer/Engine/Download.h"
 #include "Installer/Engine/InstallSequence.h"
 #include "Installer/Engine/Recovery.h"
+#include "Installer/Engine/StreamedExtraction.h"
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/DiagnosticLog.h"
 #include "Installer/Log/Log.h"
@@ -31,10 +34,12 @@ class CInstallerApp : public Platform::Application {
   int ExitInstance() override { return m_exitCode; }
 
  private:
+  // Makes the services, then runs the mode the command line asks for.
+  void Run(const std::wstring& commandLine);
   // Each mode sets m_exitCode as its outcome demands.
-  void RunWindowlessInstall(const std::wstring& installPath);
-  void RunUpdateMode();
-  void RunWizard(wchar_t driveLetter);
+  void RunWindowlessInstall(const InstallBackend::InstallParts& parts, const std::wstring& installPath);
+  void RunUpdateMode(const InstallBackend::InstallParts& parts);
+  void RunWizard(const InstallBackend::InstallParts& parts, wchar_t driveLetter);
 
   std::int32_t m_exitCode = 1;
 };
@@ -51,59 +56,70 @@ int CInstallerApp::InitInstance() {
   Platform::RegisterCommonControls();
   Platform::Application::InitInstance();
 
-  const std::wstring commandLine = Platform::GetRawCommandLine();
-  const StartupValues values = ParseStartupArguments(Platform::SplitCommandLine(commandLine));
-
   Platform::EnableControlContainer();
   Platform::InitRichEdit();
+  Run(Platform::GetRawCommandLine());
+  return false;
+}
+
+// The program's composition root: the system's services are fetched here
+// and nowhere below; every mode, screen and the engine are handed them.
+void CInstallerApp::Run(const std::wstring& commandLine) {
+  const StartupValues values = ParseStartupArguments(Platform::SplitCommandLine(commandLine));
+  const Platform::SystemServices& system = Platform::TheSystem();
+  InstallBackend::PackageDownload download(system.http, system.files, InstallBackend::CompiledInServer());
+  // The extraction follows each download into the staging folder.
+  InstallBackend::StreamedExtraction extraction(system.files);
+  const InstallBackend::InstallParts parts{system.files, system.drives, system.signatures, download, extraction};
 
   // A Korvane.exe on the drive that is not the maker's is never run: the run
   // goes on as if the drive had none, and the wizard replaces it. An update
   // interrupted there is finished or undone first, so that what is opened
   // is one whole version.
   if (values.driveGiven) {
-    InstallBackend::RecoverInterruptedInstall(std::wstring(1, values.driveLetter) + L":\\");
+    InstallBackend::RecoverInterruptedInstall(system.files, DriveLetter(values.driveLetter).Root());
     const std::wstring installed = InstalledExecutablePath(values.driveLetter);
-    if (Platform::TheSystem().files.PathExists(installed) && StartInstalledApplication(installed, std::wstring())) return false;
+    if (system.files.PathExists(installed) && StartInstalledApplication(system.signatures, installed, std::wstring())) {
+      return;
+    }
   }
 
   theLocalizedStrings.BuildStringIdTables();
   if (!values.installPath.empty()) {
-    RunWindowlessInstall(values.installPath);
+    RunWindowlessInstall(parts, values.installPath);
   } else if (RequestsAppUpdate(commandLine)) {
-    RunUpdateMode();
+    RunUpdateMode(parts);
   } else {
-    RunWizard(values.driveLetter);
+    RunWizard(parts, values.driveLetter);
   }
-  return false;
 }
 
-void CInstallerApp::RunWindowlessInstall(const std::wstring& installPath) {
+void CInstallerApp::RunWindowlessInstall(const InstallBackend::InstallParts& parts, const std::wstring& installPath) {
   const CancelFlag neverCancelled;
-  const bool installed = InstallBackend::Install(installPath, GetWorkingFolder(), nullptr, neverCancelled);
+  const bool installed = InstallBackend::Install(parts, installPath, GetWorkingFolder(), nullptr, neverCancelled);
   m_exitCode = installed ? 0 : 1;
 }
 
-void CInstallerApp::RunUpdateMode() {
+void CInstallerApp::RunUpdateMode(const InstallBackend::InstallParts& parts) {
   const std::wstring drivePath = GetArgumentValue(L"--drivePath");
   const std::wstring exePath = GetArgumentValue(L"--exePath");
   const wchar_t driveLetter = drivePath.empty() ? 0 : drivePath[0];
-  InstallDialog progress(driveLetter, GetWorkingFolder());
+  InstallDialog progress(parts, driveLetter, GetWorkingFolder());
   progress.SetAppUpdateMode(drivePath, exePath);
   if (progress.DoModal() == IDOK) m_exitCode = 0;
 }
 
-void CInstallerApp::RunWizard(wchar_t driveLetter) {
+void CInstallerApp::RunWizard(const InstallBackend::InstallParts& parts, wchar_t driveLetter) {
   {
     EULADialog licence;
     if (licence.DoModal() != IDOK) return;
   }
   if (driveLetter == 0) {
-    DestinationDialog destination(&driveLetter);
+    DestinationDialog destination(parts.drives, &driveLetter);
     // Whatever ended the drive screen, the progress screen needs a drive.
     if (destination.DoModal() != IDOK || driveLetter == 0) return;
   }
-  InstallDialog progress(driveLetter, GetWorkingFolder());
+  InstallDialog progress(parts, driveLetter, GetWorkingFolder());
   if (progress.DoModal() == IDOK) m_exitCode = 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/Unzip.h"
+#include "Platform/SystemServices.h"
 #include "Platform/Text/TextConversion.h"
 
 #ifdef _WIN32
@@ -42,7 +43,8 @@ int main(int argc, char** argv) {
   CancelFlag cancel;
   const auto start = std::chrono::steady_clock::now();
   try {
-    InstallBackend::Unzip(Platform::Utf8ToUtf16(argv[1]), Platform::Utf8ToUtf16(argv[2]), nullptr, cancel);
+    InstallBackend::PackageExtraction(Platform::TheSystem().files)
+        .Unzip(Platform::Utf8ToUtf16(argv[1]), Platform::Utf8ToUtf16(argv[2]), nullptr, cancel);
   } catch (const InstallBackend::InstallException& error) {
     std::fprintf(stderr, "%s\n", Platform::Utf16ToUtf8(error.Message()).c_str());
     return 1;

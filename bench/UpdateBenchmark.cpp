@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
       peak = Staged(package, target, start);
     } else {
       const CancelFlag cancel;
-      InstallBackend::Unzip(package, target, nullptr, cancel);
+      InstallBackend::PackageExtraction(Platform::TheSystem().files).Unzip(package, target, nullptr, cancel);
     }
   } catch (const InstallBackend::InstallException& error) {
     std::fprintf(stderr, "%s\n", Platform::Utf16ToUtf8(error.Message()).c_str());

@@ -56,7 +56,6 @@ import conftest  # noqa: E402
 import package_rig  # noqa: E402
 import screens_rig as ui  # noqa: E402
 import wine_rig  # noqa: E402
-from test_network_faults import DOWNLOADING, INSTALLING, wait_until  # noqa: E402
 
 TIME_FORMAT = "%d/%m/%Y %H:%M:%S,%f"
 
@@ -106,16 +105,7 @@ class Bench:
         server = self.server(machine, **options)
         try:
             installer = machine.start_installer("--path", "E:\\", env=env)
-            ui.wait_for_screen(machine, "licence", installer)
-            ui.press(machine, ui.ACCEPT)
-            if phase == "drive query":
-                wait_until(lambda: machine.wmi_queries(), "the drive query")
-                state = ui.wait_for_screen(machine, "progress", installer)
-            elif phase == "extraction":
-                state = ui.wait_for_screen(machine, "progress", installer, lambda s: s.text(ui.STATUS) == INSTALLING)
-            else:
-                state = ui.wait_for_screen(machine, "progress", installer, lambda s: s.text(ui.STATUS) == DOWNLOADING)
-                wait_until(lambda: server.stalls(), "the server falling silent")
+            state = ui.reach_phase(machine, installer, server, phase.replace(" ", "_"))
             clicked_wall = time.time()
             clicked = time.monotonic()
             ui.click_control(machine, state, ui.CLOSE)

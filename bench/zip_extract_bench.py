@@ -4,11 +4,15 @@ against Info-ZIP unzip and bsdtar extracting the same packages in the same
 run. Prints the median of RUNS wall times, the ratio to bsdtar, the peak
 memory of each tool (which must not grow with the package), and the system
 calls each tool makes per entry (strace; Wine's calls include its round
-trips to the Wine server).
+trips to the Wine server). "native 16 KiB" is the native Unzip built with
+the former 16 KiB read and write pieces instead of 256 KiB
+(KORVANE_ZIP_BUFFER_BYTES), so one run shows before and after against the
+same bsdtar.
 
   /usr/bin/python3 bench/zip_extract_bench.py [RUNS]
 
-Builds what it needs: a release native build in build/bench-native, the
+Builds what it needs: release native builds in build/bench-native and
+build/bench-native-16k, the
 Windows build in build/win32-local (win64-local where no 32-bit code runs), packages and a Wine prefix in
 build/bench (the packages are kept between runs).
 """
@@ -26,6 +30,8 @@ import wine_rig  # noqa: E402
 
 WORK = os.path.join(ROOT, "build", "bench")
 NATIVE_BUILD = os.path.join(ROOT, "build", "bench-native")
+# The former buffer size, built as a variant to compare against.
+NATIVE_16K_BUILD = os.path.join(ROOT, "build", "bench-native-16k")
 WINDOWS_PRESET = wine_rig.wine_arch() + "-local"
 WINDOWS_BUILD = os.path.join(ROOT, "build", WINDOWS_PRESET)
 SAMPLE_ENTRIES = 2000
@@ -56,10 +62,11 @@ def make_package(path, files, min_size, max_size, seed):
 
 
 def build():
-    subprocess.run(["cmake", "-S", ROOT, "-B", NATIVE_BUILD, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-                    "-DKORVANE_BUILD_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", NATIVE_BUILD, "-j2", "--target", "korvane_unzip_bench"], check=True,
-                   stdout=subprocess.DEVNULL)
+    for folder, options in ((NATIVE_BUILD, []), (NATIVE_16K_BUILD, ["-DKORVANE_ZIP_BUFFER_BYTES=16384"])):
+        subprocess.run(["cmake", "-S", ROOT, "-B", folder, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                        "-DKORVANE_BUILD_TESTS=OFF"] + options, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", folder, "-j2", "--target", "korvane_unzip_bench"], check=True,
+                       stdout=subprocess.DEVNULL)
     if not os.path.exists(os.path.join(WINDOWS_BUILD, "CMakeCache.txt")):
         subprocess.run(["cmake", "--preset", WINDOWS_PRESET], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", WINDOWS_BUILD, "-j2", "--target", "korvane_unzip_bench"], check=True,
@@ -139,12 +146,14 @@ def calls_per_entry(make, package, single, count):
 
 def tools(prefix):
     native = os.path.join(NATIVE_BUILD, "bench", "korvane_unzip_bench")
+    native_16k = os.path.join(NATIVE_16K_BUILD, "bench", "korvane_unzip_bench")
     exe = os.path.join(WINDOWS_BUILD, "bench", "korvane_unzip_bench.exe")
     wine_env = wine_rig.wine_env(prefix)
     return [
         ("unzip", lambda pkg, out: (["unzip", "-q", "-o", pkg, "-d", out], None)),
         ("bsdtar", lambda pkg, out: (["bsdtar", "-xf", pkg, "-C", out], None)),
         ("Unzip native", lambda pkg, out: ([native, pkg, out], None)),
+        ("native 16 KiB", lambda pkg, out: ([native_16k, pkg, out], None)),
         ("Unzip Wine", lambda pkg, out: (wine_rig.wine_command() + [exe, windows_path(pkg), windows_path(out)], wine_env)),
     ]
 
@@ -156,22 +165,25 @@ def run_package(label, package, prefix, runs, single):
     print("\n%s: %s, %d entries, %.0f MB" % (label, os.path.basename(package), count, size_mb))
     print("  %-14s %9s %9s %10s %14s %12s" % ("tool", "median s", "vs bsdtar", "peak MiB", "Unzip's own s",
                                               "calls/entry"))
-    results = []
-    for name, make in tools(prefix):
-        times = []
-        peaks = []
-        inner = ""
-        for _ in range(runs):
+    # The tools take turns, run by run, so that a machine whose load swings
+    # during the run slows them all alike and the ratios stay fair.
+    measured = {name: ([], [], "") for name, _ in tools(prefix)}
+    for _ in range(runs):
+        for name, make in tools(prefix):
             out = os.path.join(WORK, "out")
             shutil.rmtree(out, ignore_errors=True)
             os.makedirs(out)
             command, env = make(package, out)
             seconds, peak, text = measure(command, env)
+            times, peaks, inner = measured[name]
             times.append(seconds)
             peaks.append(peak)
             if "seconds=" in text:
-                inner = text.split("seconds=")[1].split()[0]
-        shutil.rmtree(os.path.join(WORK, "out"), ignore_errors=True)
+                measured[name] = (times, peaks, text.split("seconds=")[1].split()[0])
+    shutil.rmtree(os.path.join(WORK, "out"), ignore_errors=True)
+    results = []
+    for name, make in tools(prefix):
+        times, peaks, inner = measured[name]
         calls = calls_per_entry(make, package, single, count) if shutil.which("strace") else float("nan")
         results.append((name, median(times), max(peaks), inner, calls))
     baseline = dict((r[0], r[1]) for r in results)["bsdtar"]

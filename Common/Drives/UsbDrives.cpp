@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "Platform/SystemServices.h"
+#include "Common/Drives/DriveLetter.h"
 
 namespace {
 
@@ -57,15 +57,11 @@ UsbDriveMap GetUsbDrives(Platform::IDriveInfoSource& system) {
 }
 
 std::wstring DescribeDrive(Platform::IDriveInfoSource& system, wchar_t driveLetter) {
-  const std::wstring label = system.GetVolumeLabel(std::wstring(1, driveLetter) + L":\\");
+  const std::wstring label = system.GetVolumeLabel(DriveLetter(driveLetter).Root());
   if (!label.empty()) return label;
   const std::unique_ptr<Platform::IWmiConnection> wmi = system.ConnectWmi();
   if (!wmi) return std::wstring();
-  const std::wstring query = L"SELECT * FROM Win32_LogicalDisk WHERE Name = '" + std::wstring(1, driveLetter) + L":'";
+  const std::wstring query = L"SELECT * FROM Win32_LogicalDisk WHERE Name = '" + DriveLetter(driveLetter).Name() + L"'";
   const std::vector<std::wstring> descriptions = wmi->QueryWmiStrings(query, L"Description");
   return descriptions.empty() ? std::wstring() : descriptions.front();
 }
-
-UsbDriveMap GetUsbDrives() { return GetUsbDrives(Platform::TheSystem().drives); }
-
-std::wstring DescribeDrive(wchar_t driveLetter) { return DescribeDrive(Platform::TheSystem().drives, driveLetter); }

@@ -15,7 +15,3 @@ UsbDriveMap GetUsbDrives(Platform::IDriveInfoSource& system);
 // The text shown for a drive: its volume label, else WMI's description of
 // the logical disk, else empty.
 std::wstring DescribeDrive(Platform::IDriveInfoSource& system, wchar_t driveLetter);
-
-// The same on the system's drive source (Platform::TheSystem()).
-UsbDriveMap GetUsbDrives();
-std::wstring DescribeDrive(wchar_t driveLetter);

@@ -4,9 +4,10 @@
 #include <cstring>
 #include <new>
 
+#include "Common/Zip/ZipBufferSize.h"
+
 namespace {
 
-constexpr std::size_t kInputBufferSize = 16384;
 constexpr int kEncryptionHeaderSize = 12;
 
 }  // namespace
@@ -30,7 +31,7 @@ std::unique_ptr<ZipEntryStream> ZipEntryStream::Create(Platform::ReadableFile& f
 ZipEntryStream::ZipEntryStream(Platform::ReadableFile& file, const ZipRecords::CentralRecord& central,
                                std::uint64_t dataPosition)
     : m_file(file),
-      m_input(kInputBufferSize),
+      m_input(kZipBufferSize),
       m_method(central.method),
       m_expectedCrc(central.crc),
       m_remainingCompressed(central.compressedSize),
@@ -74,7 +75,7 @@ ZipStreamRead ZipEntryStream::Read(unsigned char* buffer, std::size_t capacity) 
 }
 
 bool ZipEntryStream::FillInput() {
-  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kInputBufferSize, m_remainingCompressed));
+  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kZipBufferSize, m_remainingCompressed));
   if (m_file.ReadAt(m_position, m_input.data(), wanted) != static_cast<std::int64_t>(wanted)) return false;
   m_position += wanted;
   m_remainingCompressed -= wanted;

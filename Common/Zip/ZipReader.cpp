@@ -4,6 +4,7 @@
 #include <new>
 
 #include "Common/Zip/ZipAttributes.h"
+#include "Common/Zip/ZipBufferSize.h"
 #include "Common/Zip/ZipEntryName.h"
 #include "Common/Zip/ZipNameDecoding.h"
 #include "Common/Zip/ZipTimes.h"
@@ -266,7 +267,7 @@ const ZipRecords::CentralRecord* ZipReader::CentralRecordOf(int index, std::uint
 }
 
 std::vector<unsigned char>& ZipReader::OutputBuffer() {
-  if (m_outputBuffer.empty()) m_outputBuffer.resize(kZipOutputBufferSize);
+  if (m_outputBuffer.empty()) m_outputBuffer.resize(kZipBufferSize);
   return m_outputBuffer;
 }
 

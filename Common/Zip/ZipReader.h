@@ -10,9 +10,6 @@
 #include "Common/Zip/ZipTypes.h"
 #include "Platform/Files/FileSystem.h"
 
-// The block an entry's data is handed out in.
-constexpr std::size_t kZipOutputBufferSize = 16384;
-
 // An open zip archive: classic single-disk records, entries stored or
 // deflated. It reports codes and never raises; one thread at a time.
 //
@@ -46,7 +43,7 @@ class ZipReader {
   // Entry index's central record, and where its local header starts in the
   // file; null for an index past the readable records.
   const ZipRecords::CentralRecord* CentralRecordOf(int index, std::uint64_t& localPosition) const;
-  // 16 KiB, made on first use and kept until the reader is closed.
+  // kZipBufferSize bytes, made on first use and kept until the reader is closed.
   std::vector<unsigned char>& OutputBuffer();
 
  private:

@@ -12,9 +12,7 @@
 #include "Installer/Engine/ProgressShare.h"
 #include "Installer/Engine/Recovery.h"
 #include "Installer/Engine/StagingArea.h"
-#include "Installer/Engine/StreamedExtraction.h"
 #include "Installer/Log/Log.h"
-#include "Platform/SystemServices.h"
 
 namespace InstallBackend {
 namespace {
@@ -313,15 +311,6 @@ bool Install(const InstallParts& parts, const std::wstring& drive, const std::ws
     // Only the listener or the clean-up can still throw here; nothing escapes.
     return false;
   }
-}
-
-bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
-             const CancelFlag& cancel) {
-  const Platform::SystemServices& system = Platform::TheSystem();
-  PackageDownload download(system.http, system.files, CompiledInServer());
-  StreamedExtraction extraction(system.files);
-  return Install({system.files, system.drives, system.signatures, download, extraction}, drive, workRoot, listener,
-                 cancel);
 }
 
 }  // namespace InstallBackend

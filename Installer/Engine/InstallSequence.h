@@ -36,11 +36,6 @@ constexpr unsigned long long kRequiredFreeBytes = kRequiredFreeMegabytes * 1024 
 bool Install(const InstallParts& parts, const std::wstring& drive, const std::wstring& workRoot,
              IInstallListener* listener, const CancelFlag& cancel);
 
-// The same on the system's services (Platform::TheSystem()), downloading
-// from the compiled-in server.
-bool Install(const std::wstring& drive, const std::wstring& workRoot, IInstallListener* listener,
-             const CancelFlag& cancel);
-
 // The per-drive download folder below the working root, with doubled
 // separators collapsed: "<root>KV_Install_E\". The leading pair of a
 // network path stays.

@@ -4,7 +4,6 @@
 #include "Installer/Engine/FileTree.h"
 #include "Installer/Engine/StagingArea.h"
 #include "Installer/Log/Log.h"
-#include "Platform/SystemServices.h"
 
 namespace InstallBackend {
 namespace {
@@ -44,10 +43,6 @@ bool RecoverInterruptedInstall(Platform::IFileSystem& files, const std::wstring&
   // them for a run that can tell what they are.
   if (files.PathExists(WithoutSeparator(area.backups))) return Report(files, false, area, "backups without a journal");
   return Report(files, RemoveTree(files, area.folder), area, "removed the staging folder of an unfinished install");
-}
-
-bool RecoverInterruptedInstall(const std::wstring& target) {
-  return RecoverInterruptedInstall(Platform::TheSystem().files, target);
 }
 
 }  // namespace InstallBackend

@@ -14,7 +14,4 @@ namespace InstallBackend {
 // True when nothing of an earlier run is left at the target.
 bool RecoverInterruptedInstall(Platform::IFileSystem& files, const std::wstring& target);
 
-// The same on the system's file system (Platform::TheSystem()).
-bool RecoverInterruptedInstall(const std::wstring& target);
-
 }  // namespace InstallBackend

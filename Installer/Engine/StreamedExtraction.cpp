@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Common/Zip/LittleEndian.h"
+#include "Common/Zip/ZipBufferSize.h"
 #include "Common/Zip/ZipEntryName.h"
 #include "Common/Zip/ZipEntryStream.h"
 #include "Common/Zip/ZipNameDecoding.h"
@@ -122,7 +123,7 @@ bool StreamedExtraction::WaitFor(std::uint64_t length) {
 // takes records from one thread at a time: the download's).
 void StreamedExtraction::Walk() {
   try {
-    std::vector<unsigned char> buffer(kZipOutputBufferSize);
+    std::vector<unsigned char> buffer(kZipBufferSize);
     FolderMaker folders(m_files, m_folder);
     while (WalkOneEntry(folders, buffer)) {
     }

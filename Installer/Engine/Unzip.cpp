@@ -9,7 +9,6 @@
 #include "Common/Zip/ZipReader.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/UnzipItem.h"
-#include "Platform/SystemServices.h"
 
 namespace InstallBackend {
 namespace {
@@ -128,11 +127,6 @@ void PackageExtraction::Unzip(const std::wstring& zipPath, const std::wstring& d
   std::unique_ptr<ZipReader> reader = OpenPackage(m_files, zipPath, drive);
   ExtractEntries(*reader, listener, cancel);
   CloseZipFile(std::move(reader));
-}
-
-void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
-           const CancelFlag& cancel) {
-  PackageExtraction(Platform::TheSystem().files).Unzip(zipPath, drive, listener, cancel);
 }
 
 }  // namespace InstallBackend

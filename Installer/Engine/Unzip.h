@@ -83,8 +83,4 @@ using WrittenEntries = std::function<bool(int index, const ZipItem& item)>;
 void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelFlag& cancel,
                     const WrittenEntries& written = nullptr);
 
-// The extraction onto the system's file system (Platform::TheSystem()).
-void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
-           const CancelFlag& cancel);
-
 }  // namespace InstallBackend

@@ -7,13 +7,10 @@
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/ScreenLogic/MessageFormat.h"
 #include "resources/ScreenIds.h"
+#include "resources/strings/MessageIds.h"
 
 namespace {
 
-constexpr int kHeadingText = 195;
-constexpr int kNoDriveText = 303;
-constexpr int kInstallText = 291;
-constexpr int kInstallToText = 171;
 const wchar_t kDriveItemFormat[] = L"%s (%c:)";
 const wchar_t kRefreshButtonName[] = L"Refresh";
 constexpr wchar_t kSystemDrive = L'C';
@@ -26,11 +23,6 @@ constexpr double kListFontHeight = 15;
 // notifications; the list is searched again once they have calmed down.
 constexpr UINT_PTR kDeviceChangeTimer = 1;
 constexpr UINT kDeviceChangeSettleMs = 400;
-
-std::wstring DriveItemText(wchar_t letter) {
-  return FormatMessageText(kDriveItemFormat,
-                           {MessageArgument::Text(DescribeDrive(letter)), MessageArgument::CodeUnit(letter)});
-}
 
 }  // namespace
 
@@ -45,8 +37,8 @@ BEGIN_MESSAGE_MAP(DestinationDialog, NCommon::SkinnedScreen)
   ON_MESSAGE(WM_TIMER, OnTimer)
 END_MESSAGE_MAP()
 
-DestinationDialog::DestinationDialog(wchar_t* selectedDrive)
-    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_DRIVE_SCREEN), m_selectedDrive(selectedDrive) {}
+DestinationDialog::DestinationDialog(Platform::IDriveInfoSource& drives, wchar_t* selectedDrive)
+    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_DRIVE_SCREEN), m_drives(drives), m_selectedDrive(selectedDrive) {}
 
 DestinationDialog::~DestinationDialog() = default;
 
@@ -65,7 +57,7 @@ BOOL DestinationDialog::OnInitDialog() {
   m_installButton.LoadBitmaps(IDB_ACCEPT_TILE);
   m_installButton.SizeToContent();
   m_installButton.m_captionClearLeft = Scaled(NCommon::kIconTileWidth);
-  ::SetDlgItemTextW(Handle(), IDC_DRIVE_HEADING, theLocalizedStrings.GetLocalizedString(kHeadingText).c_str());
+  ::SetDlgItemTextW(Handle(), IDC_DRIVE_HEADING, theLocalizedStrings.GetLocalizedString(IDS_PICK_DRIVE).c_str());
   RefreshDrives();
   SetTitleAndOutline();
   CreateScreenFonts();
@@ -86,11 +78,16 @@ void DestinationDialog::RefreshDrives() {
   FillDriveList(0);
 }
 
+std::wstring DestinationDialog::DriveItemText(wchar_t letter) const {
+  return FormatMessageText(kDriveItemFormat,
+                           {MessageArgument::Text(DescribeDrive(m_drives, letter)), MessageArgument::CodeUnit(letter)});
+}
+
 void DestinationDialog::FillDriveList(wchar_t keep) {
   m_driveList.EnableWindow(false);
   m_driveList.RedrawNow();
   m_driveList.ResetContent();
-  const UsbDriveMap drives = GetUsbDrives();
+  const UsbDriveMap drives = GetUsbDrives(m_drives);
   if (!drives.empty()) {
     int index = 0;
     int selected = 0;
@@ -105,7 +102,7 @@ void DestinationDialog::FillDriveList(wchar_t keep) {
     m_driveList.SetCurSel(selected);
     m_driveList.EnableWindow(true);
   } else {
-    m_driveList.SetCurSel(m_driveList.AddString(theLocalizedStrings.GetLocalizedString(kNoDriveText)));
+    m_driveList.SetCurSel(m_driveList.AddString(theLocalizedStrings.GetLocalizedString(IDS_NO_DRIVE)));
   }
   OnDriveSelected();
 }
@@ -125,12 +122,12 @@ void DestinationDialog::OnDriveSelected() {
     m_installButton.m_multiLine = false;
     m_installButton.m_captionOffsetX = NCommon::ScalePixels(kCaptionOffsetX, scale);
     m_installButton.m_captionOffsetY = 0;
-    m_installButton.SetCaption(theLocalizedStrings.GetLocalizedString(kInstallText));
+    m_installButton.SetCaption(theLocalizedStrings.GetLocalizedString(IDS_INSTALL));
     m_installButton.LoadBitmaps(IDB_INSTALL_DISABLED_TILE);
   } else {
     m_installButton.SetCaption(FormatMessageText(
-        theLocalizedStrings.GetLocalizedString(kInstallToText),
-        {MessageArgument::Text(DescribeDrive(letter)), MessageArgument::CodeUnit(letter)}));
+        theLocalizedStrings.GetLocalizedString(IDS_INSTALL_TO),
+        {MessageArgument::Text(DescribeDrive(m_drives, letter)), MessageArgument::CodeUnit(letter)}));
     m_installButton.m_multiLine = true;
     m_installButton.m_captionOffsetX = NCommon::ScalePixels(kCaptionOffsetX, scale);
     m_installButton.m_captionOffsetY = NCommon::ScalePixels(kCaptionOffsetY, scale);

@@ -8,11 +8,14 @@
 #include "Common/Dialogs/SkinnedScreen.h"
 #include "Platform/Ui/ComboBox.h"
 #include "Platform/Ui/GdiObjects.h"
+#include "Platform/Wmi/WmiQuery.h"
 
 class DestinationDialog : public NCommon::SkinnedScreen {
  public:
-  // selectedDrive: the caller's letter variable (0: none), written by Install.
-  explicit DestinationDialog(wchar_t* selectedDrive);
+  // drives: where USB drives are found and described. selectedDrive: the
+  // caller's letter variable (0: none), written by Install. Both outlive
+  // the screen.
+  DestinationDialog(Platform::IDriveInfoSource& drives, wchar_t* selectedDrive);
   ~DestinationDialog() override;
 
  protected:
@@ -36,6 +39,10 @@ class DestinationDialog : public NCommon::SkinnedScreen {
   wchar_t SelectedLetter() const;
   void CreateScreenFonts();
 
+  // The list's text for a drive: "label (E:)".
+  std::wstring DriveItemText(wchar_t letter) const;
+
+  Platform::IDriveInfoSource& m_drives;
   wchar_t* m_selectedDrive;  // not owned
   Platform::Font m_labelFont;
   Platform::Font m_buttonFont;

@@ -6,12 +6,10 @@
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Platform/Ui/ResourceModule.h"
 #include "resources/ScreenIds.h"
+#include "resources/strings/MessageIds.h"
 
 namespace {
 
-constexpr int kDescriptionText = 135;
-constexpr int kAcceptText = 147;
-constexpr int kDeclineText = 159;
 constexpr double kCaptionOffset = 18;
 constexpr double kLabelFontHeight = 17;
 constexpr double kButtonFontHeight = 15;
@@ -50,9 +48,9 @@ void EULADialog::SetUpAnswerButton(NCommon::AnimatedBitmapButton& button, int ti
 
 BOOL EULADialog::OnInitDialog() {
   InitializeSkeleton({&m_acceptButton, &m_declineButton});
-  SetUpAnswerButton(m_acceptButton, IDB_ACCEPT_TILE, kAcceptText);
-  SetUpAnswerButton(m_declineButton, IDB_DECLINE_TILE, kDeclineText);
-  ::SetDlgItemTextW(Handle(), IDC_DESCRIPTION, theLocalizedStrings.GetLocalizedString(kDescriptionText).c_str());
+  SetUpAnswerButton(m_acceptButton, IDB_ACCEPT_TILE, IDS_ACCEPT);
+  SetUpAnswerButton(m_declineButton, IDB_DECLINE_TILE, IDS_DECLINE);
+  ::SetDlgItemTextW(Handle(), IDC_DESCRIPTION, theLocalizedStrings.GetLocalizedString(IDS_DESCRIPTION).c_str());
   SetTitleAndOutline();
   CreateScreenFonts();
   LoadLicence();

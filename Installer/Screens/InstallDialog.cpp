@@ -1,5 +1,6 @@
 #include "Installer/Screens/InstallDialog.h"
 
+#include "Common/Drives/DriveLetter.h"
 #include "Common/Drives/UsbDrives.h"
 #include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Engine/InstallSequence.h"
@@ -15,22 +16,12 @@
 #include "Platform/Win32/ProcessSetup.h"
 #include "Platform/Win32/RunningPrograms.h"
 #include "resources/ScreenIds.h"
+#include "resources/strings/MessageIds.h"
 
 const wchar_t kAppWindowTitle[] = L"{637693CC-9D1F-49D5-B4D4-7A5F659E0BC5}";
 
 namespace {
 
-constexpr int kInstallToText = 171;
-constexpr int kStartingText = 195;
-constexpr int kCompleteText = 315;
-constexpr int kDownloadingText = 231;
-constexpr int kInstallingText = 183;
-constexpr int kUpdatingText = 207;
-constexpr int kRunText = 219;
-constexpr int kInstallFailedText = 255;
-constexpr int kUpdateFailedText = 243;
-constexpr int kDriveMissingText = 267;
-constexpr int kSpaceMissingText = 279;
 const wchar_t kNotifyUpdateParameter[] = L"/NotifyUpdate";
 // A final status the screen's queue refused is offered again this often, a
 // few milliseconds apart, before the worker gives up.
@@ -61,8 +52,12 @@ BEGIN_MESSAGE_MAP(InstallDialog, NCommon::SkinnedScreen)
   ON_MESSAGE(kAppToldMessage, OnAppToldMessage)
 END_MESSAGE_MAP()
 
-InstallDialog::InstallDialog(wchar_t driveLetter, const std::wstring& workRoot)
-    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_PROGRESS_SCREEN), m_driveLetter(driveLetter), m_workRoot(workRoot) {}
+InstallDialog::InstallDialog(const InstallBackend::InstallParts& parts, wchar_t driveLetter,
+                             const std::wstring& workRoot)
+    : SkinnedScreen(IDB_SMALL_BACKGROUND, IDD_PROGRESS_SCREEN),
+      m_parts(parts),
+      m_driveLetter(driveLetter),
+      m_workRoot(workRoot) {}
 
 InstallDialog::~InstallDialog() {
   m_cancel.Set();
@@ -110,8 +105,9 @@ void InstallDialog::DoDataExchange() {
 
 BOOL InstallDialog::OnInitDialog() {
   InitializeSkeleton({&m_runButton});
-  m_runButton.SetCaption(FormatMessageText(
-      Text(kInstallToText), {MessageArgument::Text(DescribeDrive(m_driveLetter)), MessageArgument::CodeUnit(m_driveLetter)}));
+  m_runButton.SetCaption(FormatMessageText(Text(IDS_INSTALL_TO),
+                                           {MessageArgument::Text(DescribeDrive(m_parts.drives, m_driveLetter)),
+                                            MessageArgument::CodeUnit(m_driveLetter)}));
   m_runButton.m_multiLine = true;
   m_runButton.m_captionOffsetX = Scaled(kTargetCaptionOffsetX);
   m_runButton.m_captionOffsetY = Scaled(kTargetCaptionOffsetY);
@@ -119,8 +115,8 @@ BOOL InstallDialog::OnInitDialog() {
   m_runButton.SizeToContent();
   m_runButton.m_captionClearLeft = Scaled(NCommon::kIconTileWidth);
   m_progress.SetRange(0, 100);
-  ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(kStartingText).c_str());
-  ::SetDlgItemTextW(Handle(), IDC_COMPLETION_TEXT, Text(kCompleteText).c_str());
+  ::SetDlgItemTextW(Handle(), IDC_STATUS_TEXT, Text(IDS_PICK_DRIVE).c_str());
+  ::SetDlgItemTextW(Handle(), IDC_COMPLETION_TEXT, Text(IDS_COMPLETE).c_str());
   ::ShowWindow(GetDlgItem(IDC_COMPLETION_TEXT), SW_HIDE);
   SetTitleAndOutline();
   if (m_updateMode) m_runButton.ShowWindow(SW_HIDE);
@@ -169,11 +165,11 @@ void InstallDialog::FitStatusFont() {
 }
 
 void InstallDialog::WorkerMain() {
-  const std::wstring drive = std::wstring(1, m_driveLetter) + L":";
+  const std::wstring drive = DriveLetter(m_driveLetter).Name();
   try {
     // The drive check asks WMI, which needs the thread in COM's apartment.
     Platform::ComApartment apartment;
-    InstallBackend::Install(drive, m_workRoot, this, m_cancel);
+    InstallBackend::Install(m_parts, drive, m_workRoot, this, m_cancel);
   } catch (...) {
     // An exception leaving a thread's function ends the process without a
     // word; here it ends the install as failed, on the screen and in the log.
@@ -238,13 +234,13 @@ LRESULT InstallDialog::OnStatusMessage(WPARAM status, LPARAM) {
       // Bar first, then the text that names the phase: whoever reads the
       // text finds the rest of the state already there.
       m_progress.SetPos(0);
-      ShowStatus(Text(kDownloadingText));
+      ShowStatus(Text(IDS_DOWNLOADING));
       NotifyRunningApp();
       break;
     case Extracting:
       if (GetErrorCode() != static_cast<int>(InstallError::None)) break;
       m_progress.SetPos(50);
-      ShowStatus(Text(m_updateMode ? kUpdatingText : kInstallingText));
+      ShowStatus(Text(m_updateMode ? IDS_UPDATING : IDS_INSTALLING));
       break;
     case Completed:
       m_progress.SetPos(100);
@@ -271,7 +267,7 @@ void InstallDialog::ShowCompleted() {
   m_runButton.m_multiLine = false;
   m_runButton.m_captionOffsetX = Scaled(kRunCaptionOffsetX);
   m_runButton.m_captionOffsetY = 0;
-  m_runButton.SetCaption(Text(kRunText));
+  m_runButton.SetCaption(Text(IDS_RUN));
   m_runButton.LoadBitmaps(IDB_ACCEPT_TILE);
   m_runButton.SizeToContent();
   m_runButton.RedrawNow();
@@ -280,15 +276,15 @@ void InstallDialog::ShowCompleted() {
 }
 
 void InstallDialog::ShowFailure() {
-  std::wstring text = Text(m_updateMode ? kUpdateFailedText : kInstallFailedText);
+  std::wstring text = Text(m_updateMode ? IDS_UPDATE_FAILED : IDS_INSTALL_FAILED);
   const int code = GetErrorCode();
   // Without a drive letter (an update started without its drive) there is
   // no drive to name: the general text says it better than "Check drive  is
   // connected".
   if (code == static_cast<int>(InstallError::DriveNotConnected) && m_driveLetter != 0) {
-    text = FormatMessageText(Text(kDriveMissingText), {MessageArgument::CodeUnit(m_driveLetter)});
+    text = FormatMessageText(Text(IDS_DRIVE_MISSING), {MessageArgument::CodeUnit(m_driveLetter)});
   } else if (code == static_cast<int>(InstallError::NotEnoughSpace)) {
-    text = FormatMessageText(Text(kSpaceMissingText),
+    text = FormatMessageText(Text(IDS_SPACE_MISSING),
                              {MessageArgument::CodeUnit(m_driveLetter), MessageArgument::Number(static_cast<double>(InstallBackend::kRequiredFreeMegabytes))});
   }
   // The text first, then the bar goes: a hidden bar means the text is final.
@@ -327,11 +323,11 @@ LRESULT InstallDialog::OnAppToldMessage(WPARAM answer, LPARAM) {
 }
 
 void InstallDialog::LaunchInstalledApp(bool notify) {
-  const std::wstring root = std::wstring(1, m_driveLetter) + L":\\";
+  const std::wstring root = DriveLetter(m_driveLetter).Root();
   const std::wstring file = notify ? m_exePathToUpdate : InstallBackend::InstalledExecutableIn(root);
   // Checked right before it starts: the file on the drive may have changed
   // since the installation checked it.
-  StartInstalledApplication(file, notify ? kNotifyUpdateParameter : L"", root);
+  StartInstalledApplication(m_parts.signatures, file, notify ? kNotifyUpdateParameter : L"", root);
 }
 
 HBRUSH InstallDialog::OnCtlColor(HDC dc, HWND control, UINT kind) {

@@ -17,6 +17,7 @@
 
 #include "Common/Dialogs/SkinnedScreen.h"
 #include "Installer/Engine/InstallListener.h"
+#include "Installer/Engine/InstallSequence.h"
 #include "Installer/ScreenLogic/ProgressReports.h"
 #include "Platform/Ui/GdiObjects.h"
 #include "Platform/Ui/ProgressBar.h"
@@ -35,7 +36,9 @@ constexpr UINT kAppToldMessage = WM_USER + 3;
 
 class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
  public:
-  InstallDialog(wchar_t driveLetter, const std::wstring& workRoot);
+  // parts: the install's services, which outlive the screen; the screen
+  // also describes the drive and starts the installed application with them.
+  InstallDialog(const InstallBackend::InstallParts& parts, wchar_t driveLetter, const std::wstring& workRoot);
   // The worker has been joined by the close path by now; joining here too
   // keeps a screen that never ran its close path from ending the process.
   ~InstallDialog() override;
@@ -89,6 +92,7 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   // False when the worker did not end within kWorkerStopWait.
   bool WaitForWorker();
 
+  const InstallBackend::InstallParts& m_parts;
   std::atomic<int> m_errorCode{0};
   int m_lastStatus = Downloading;
   bool m_updateMode = false;

@@ -1,5 +1,6 @@
 #include "Installer/Startup/StartupArguments.h"
 
+#include "Common/Drives/DriveLetter.h"
 #include "Installer/Engine/InstalledApplication.h"
 
 namespace {
@@ -55,5 +56,5 @@ bool RequestsAppUpdate(const std::wstring& rawCommandLine) {
 }
 
 std::wstring InstalledExecutablePath(wchar_t driveLetter) {
-  return InstallBackend::InstalledExecutableIn(std::wstring(1, driveLetter) + L":\\");
+  return DriveLetter(driveLetter).Below(InstallBackend::kInstalledExecutableName);
 }

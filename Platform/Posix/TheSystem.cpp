@@ -45,10 +45,13 @@ class NoDriveInfoSource final : public IDriveInfoSource {
   std::wstring GetVolumeLabel(const std::wstring&) override { return std::wstring(); }
 };
 
-// Nothing can be found genuine.
+// Nothing can be found genuine, so nothing is started.
 class NoSignatureCheck final : public IMakerSignatureCheck {
  public:
   SignatureCheck CheckMakerSignature(const std::wstring&) override { return SignatureCheck(); }
+  SignatureCheck StartIfGenuine(const std::wstring&, const std::wstring&, const std::wstring&) override {
+    return SignatureCheck();
+  }
 };
 
 }  // namespace

@@ -45,8 +45,8 @@ std::uint32_t ChainFaultResult(std::uint32_t chainErrorStatus);
 // "0x800B0100": a result code as the log shows it.
 std::string ResultCodeText(std::uint32_t result);
 
-// Tells whether a file is the maker's. The real one (Platform/Win32) checks
-// Authenticode; tests hand in fakes.
+// Tells whether a file is the maker's, and starts only such a file. The
+// real one (Platform/Win32) checks Authenticode; tests hand in fakes.
 class IMakerSignatureCheck {
  public:
   virtual ~IMakerSignatureCheck() = default;
@@ -54,6 +54,15 @@ class IMakerSignatureCheck {
   // build (KORVANE_SIGNER_NAME)? Never throws for a failed check; the
   // result says why.
   virtual SignatureCheck CheckMakerSignature(const std::wstring& path) = 0;
+  // Checks the file as CheckMakerSignature does and, only when it is the
+  // maker's, starts it through the shell with the given parameters and
+  // working directory (either may be empty), without waiting for it. The
+  // file stays open against writes, renames and deletion from the check
+  // until the shell has started it, so what runs is what was checked.
+  // Returns the check: nothing was started unless it IsGenuine(); whether
+  // the shell then managed to start it is not reported.
+  virtual SignatureCheck StartIfGenuine(const std::wstring& path, const std::wstring& parameters,
+                                        const std::wstring& directory) = 0;
 };
 
 }  // namespace Platform

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BuildConfig.h"
+#include "Platform/Win32/RunningPrograms.h"
 #include "Platform/Win32/SystemLibrary.h"
 #include "Platform/Win32/UniqueHandle.h"
 
@@ -118,14 +119,32 @@ SignatureCheck CheckSignatureOfOpenFile(HANDLE file, const std::wstring& path, c
   return check;
 }
 
-SignatureCheck AuthenticodeMakerCheck::CheckMakerSignature(const std::wstring& path) {
-  UniqueHandle file(OpenFileAgainstChanges(path));
+namespace {
+
+// Checks the file while holding it open against changes and, when it is
+// genuine, calls whenGenuine before letting it go.
+template <typename Use>
+SignatureCheck CheckHeldFile(const std::wstring& path, Use whenGenuine) {
+  const UniqueHandle file(OpenFileAgainstChanges(path));
   if (!file.Valid()) {
     SignatureCheck check;
     check.result = LastErrorResult();
     return check;
   }
-  return CheckSignatureOfOpenFile(file.Get(), path, KORVANE_SIGNER_NAME_W);
+  const SignatureCheck check = CheckSignatureOfOpenFile(file.Get(), path, KORVANE_SIGNER_NAME_W);
+  if (check.IsGenuine()) whenGenuine();
+  return check;
+}
+
+}  // namespace
+
+SignatureCheck AuthenticodeMakerCheck::CheckMakerSignature(const std::wstring& path) {
+  return CheckHeldFile(path, [] {});
+}
+
+SignatureCheck AuthenticodeMakerCheck::StartIfGenuine(const std::wstring& path, const std::wstring& parameters,
+                                                      const std::wstring& directory) {
+  return CheckHeldFile(path, [&] { StartProgram(path, parameters, directory); });
 }
 
 }  // namespace Platform

@@ -8,11 +8,14 @@
 namespace Platform {
 
 // The maker's signature checked with the system's trust policy, no UI,
-// revocation from the local cache only, then the signer's name. Holds
-// nothing: one object serves every thread.
+// revocation from the local cache only, then the signer's name; a file
+// that passes is started as StartProgram does. Holds nothing: one object
+// serves every thread.
 class AuthenticodeMakerCheck final : public IMakerSignatureCheck {
  public:
   SignatureCheck CheckMakerSignature(const std::wstring& path) override;
+  SignatureCheck StartIfGenuine(const std::wstring& path, const std::wstring& parameters,
+                                const std::wstring& directory) override;
 };
 
 // The same check on a file the caller has opened (with

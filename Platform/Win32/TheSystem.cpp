@@ -1,5 +1,6 @@
-// The program's composition root: the one place where the real Windows
-// services are made and put together. Everything else is handed them.
+// The one place where the real Windows services are made and put together.
+// The program's composition root (Installer/main.cpp) fetches them once and
+// hands them on; nothing below it calls TheSystem().
 #include "Platform/Http/ProxyOptionIgnoredWorkaround.h"
 #include "Platform/SystemServices.h"
 #include "Platform/Win32/AuthenticodeCheck.h"

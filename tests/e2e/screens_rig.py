@@ -18,6 +18,10 @@ DRIVE_LIST, REFRESH, INSTALL, HEADING = 1002, 1004, 1009, 1013
 PROGRESS, COMPLETION, RUN, STATUS = 1006, 1011, 1013, 1014
 HELP, CLOSE, MAKER, LOGO = 1007, 1008, 1012, 1010
 
+# Status texts of the progress screen in English.
+DOWNLOADING = "Please wait, downloading Korvane..."
+INSTALLING = "Please wait, Installing Korvane..."
+
 
 def unhex(text):
     return "" if text == "-" else bytes.fromhex(text).decode("utf-8")
@@ -130,6 +134,33 @@ def failed(status_text):
 
 def wait_for_completed(machine, program, run_caption="Run Korvane"):
     return wait_for(machine, completed(run_caption), "the completed progress screen", program)
+
+
+def wait_until(condition, what, timeout=60):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return
+        time.sleep(0.1)
+    raise AssertionError("never saw " + what)
+
+
+def reach_phase(machine, installer, server, phase):
+    """Accepts the licence of an installer started for a drive and waits
+    until its worker is in phase: "drive_query" (the drive query was asked),
+    "extraction" (the status says installing), or else a stalled download
+    (the status says downloading and the server holds a range silent).
+    Returns the progress screen's state."""
+    wait_for_screen(machine, "licence", installer)
+    press(machine, ACCEPT)
+    if phase == "drive_query":
+        wait_until(lambda: machine.wmi_queries(), "the drive query")
+        return wait_for_screen(machine, "progress", installer)
+    if phase == "extraction":
+        return wait_for_screen(machine, "progress", installer, lambda s: s.text(STATUS) == INSTALLING)
+    state = wait_for_screen(machine, "progress", installer, lambda s: s.text(STATUS) == DOWNLOADING)
+    wait_until(lambda: server.stalls(), "the server falling silent")
+    return state
 
 
 def press(machine, control_id):

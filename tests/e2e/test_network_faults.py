@@ -12,8 +12,6 @@ import pytest
 from conftest import assert_package_installed
 import screens_rig as ui
 
-DOWNLOADING = "Please wait, downloading Korvane..."
-INSTALLING = "Please wait, Installing Korvane..."
 HALF_RANGE = 2 * 1024 * 1024
 # The promise is one second. Under Xvfb, which runs no window manager,
 # destroying a screen's window costs Wine another 2 s; the rest is slack for
@@ -45,15 +43,6 @@ def many_files_package(tmp_path_factory):
     return path
 
 
-def wait_until(condition, what, timeout=60):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return
-        time.sleep(0.1)
-    raise AssertionError("never saw " + what)
-
-
 def seconds_until_gone(machine, installer, state):
     """Closes the screen with a real click (a probe program's own start-up
     would count against the installer) and times the process's end."""
@@ -82,16 +71,7 @@ def test_closing_ends_the_installer_at_once_in_every_phase(machine, package_serv
     server = package_server(**options)
     drive = machine.add_usb_drive("E", "KORVANE USB")
     installer = machine.start_installer("--path", "E:\\", env=env)
-    ui.wait_for_screen(machine, "licence", installer)
-    ui.press(machine, ui.ACCEPT)
-    if phase == "drive_query":
-        wait_until(lambda: machine.wmi_queries(), "the drive query")
-        state = ui.wait_for_screen(machine, "progress", installer)
-    elif phase == "extraction":
-        state = ui.wait_for_screen(machine, "progress", installer, lambda s: s.text(ui.STATUS) == INSTALLING)
-    else:
-        state = ui.wait_for_screen(machine, "progress", installer, lambda s: s.text(ui.STATUS) == DOWNLOADING)
-        wait_until(lambda: server.stalls(), "the server falling silent")
+    state = ui.reach_phase(machine, installer, server, phase)
     gone = seconds_until_gone(machine, installer, state)
     result = installer.wait(timeout=60)
     assert gone < GONE_WITHIN, (phase, gone, result.messages)

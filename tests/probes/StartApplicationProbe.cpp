@@ -8,9 +8,12 @@
 
 #include "Installer/App/StartInstalledApplication.h"
 #include "Installer/Log/DiagnosticLog.h"
+#include "Platform/SystemServices.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2 || argc > 3) return 2;
   ConfigureLogging();
-  return StartInstalledApplication(argv[1], argc == 3 ? argv[2] : std::wstring()) ? 0 : 1;
+  const bool started =
+      StartInstalledApplication(Platform::TheSystem().signatures, argv[1], argc == 3 ? argv[2] : std::wstring());
+  return started ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Common/Zip/ZipBufferSize.h"
 #include "Platform/Files/FileSystem.h"
 #include "Platform/SystemServices.h"
 #include "Support/TestArchives.h"
@@ -243,8 +244,9 @@ TEST(ZipReaderData, StoredAndDeflatedDataComeOutWhole) {
   ZipItem item;
   for (int i = 0; i < 3; ++i) {
     ASSERT_EQ(GetZipItem(reader.get(), i, item), ZipOk);
-    // Pieces smaller and larger than the 16 KiB input buffer.
-    for (std::size_t piece : {777u, 16384u, 100000u}) {
+    // Pieces smaller and larger than the input buffer; random.bin, stored,
+    // takes more than two input buffers.
+    for (std::size_t piece : {std::size_t{777}, std::size_t{16384}, kZipBufferSize + 777}) {
       const EntryData data = ReadEntry(reader.get(), piece);
       EXPECT_EQ(data.status, ZipStreamStatus::Ok) << i << " " << piece;
       EXPECT_TRUE(data.ended);

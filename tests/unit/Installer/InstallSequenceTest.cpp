@@ -160,6 +160,10 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
     if (checkThrows) throw std::bad_alloc();
     return check;
   }
+  Platform::SignatureCheck StartIfGenuine(const std::wstring&, const std::wstring&, const std::wstring&) override {
+    ADD_FAILURE() << "the install itself starts nothing";
+    return Platform::SignatureCheck();
+  }
 
  private:
   // The outcome of the call-th call (counted from 1), with the cancel the

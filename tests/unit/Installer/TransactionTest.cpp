@@ -77,6 +77,10 @@ struct PackageSource final : InstallBackend::IPackageDownload, Platform::IMakerS
     if (KorvaneTest::ReadWholeFile(HostPath(path)) == "MZ new version") check.result = 0;
     return check;
   }
+  Platform::SignatureCheck StartIfGenuine(const std::wstring&, const std::wstring&, const std::wstring&) override {
+    ADD_FAILURE() << "an update itself starts nothing";
+    return Platform::SignatureCheck();
+  }
 };
 
 // The paths whose presence or contents differ, one a line.

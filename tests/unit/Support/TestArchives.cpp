@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "Installer/Engine/Unzip.h"
 #include "Platform/SystemServices.h"
 #include "Platform/Text/TextConversion.h"
 
@@ -24,6 +25,11 @@ std::wstring ArchivePath(const std::string& name) {
 
 std::unique_ptr<ZipReader> OpenArchive(const std::string& name, const std::wstring& baseFolder) {
   return OpenZipFile(Platform::TheSystem().files, ArchivePath(name), baseFolder);
+}
+
+void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
+           const CancelFlag& cancel) {
+  InstallBackend::PackageExtraction(Platform::TheSystem().files).Unzip(zipPath, drive, listener, cancel);
 }
 
 std::vector<ZipResult> ItemResults(const std::string& name, int count) {

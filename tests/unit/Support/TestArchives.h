@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Common/Zip/ZipReader.h"
+#include "Installer/Engine/InstallListener.h"
 
 // The archives tests/unit/data/make_archives.py makes at test set-up, and
 // scratch folders for the files an extraction writes.
@@ -30,6 +31,11 @@ std::unique_ptr<ZipReader> OpenArchive(const std::string& name, const std::wstri
 // What GetZipItem gives for each of an archive's first `count` entries, in
 // order; empty when the archive cannot be opened.
 std::vector<ZipResult> ItemResults(const std::string& name, int count);
+
+// The installer's extraction (InstallBackend::PackageExtraction) onto the
+// real file system.
+void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
+           const CancelFlag& cancel);
 
 // A fresh, empty folder removed again with everything in it.
 class ScratchFolder {

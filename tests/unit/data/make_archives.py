@@ -387,7 +387,7 @@ def make_python_archives(out):
         ("first.txt", b"first", D), ("second.txt", b"second" * 50, B), ("third.txt", b"third", D)])
     big = b"".join(b"line %06d of the Korvane signature list\n" % i for i in range(5000))
     python_zip(os.path.join(out, "large_entries.zip"), [
-        ("big.txt", big, D), ("random.bin", os.urandom(70000), S), ("zero.txt", b"", D)])
+        ("big.txt", big, D), ("random.bin", os.urandom(600000), S), ("zero.txt", b"", D)])
     python_zip(os.path.join(out, "guarded_distinct.zip"), [
         (info(n), n.encode(), D) for n in (
             "C:/tools/a.txt", "/etc/x", "a/../b", "\\\\server\\share\\s.txt", "dir/../../f")])
