@@ -14,17 +14,6 @@ namespace InstallBackend {
 // the base folder, or a path of 260 characters or more.
 std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring& name);
 
-// Writes one entry below the reader's base folder, on the reader's file
-// system: a folder for a directory entry (no attributes, no times), else a
-// file created anew with the entry's attribute bits and, once its data has
-// ended, its three times.
-// ZipOk; ZipBadArgs for an index out of range; ZipNoFile when the file
-// or a folder entry's folder cannot be made, or the name is refused; ZipWriteFailed;
-// ZipBadPassword; ZipInflateFailed when the data cannot be read, decoded or
-// does not match its CRC-32. A file that failed stays as far as written.
-// Folders reaches below the reader's base folder and remembers the folders
-// made for earlier entries of the same extraction. A cancel, read after
-// every block written, stops a long entry part-way (ZipWriteFailed).
 // Hands out one entry's data, a block at a time (ReadEntryStream's contract).
 using EntryRead = std::function<ZipStreamRead(unsigned char* buffer, std::size_t capacity)>;
 
@@ -36,6 +25,17 @@ ZipResult WriteEntry(Platform::IFileSystem& files, FolderMaker& folders, const s
                      const ZipItem& item, const EntryRead& read, std::vector<unsigned char>& buffer,
                      const CancelFlag* cancel);
 
+// Writes one entry below the reader's base folder, on the reader's file
+// system: a folder for a directory entry (no attributes, no times), else a
+// file created anew with the entry's attribute bits and, once its data has
+// ended, its three times.
+// ZipOk; ZipBadArgs for an index out of range; ZipNoFile when the file
+// or a folder entry's folder cannot be made, or the name is refused; ZipWriteFailed;
+// ZipBadPassword; ZipInflateFailed when the data cannot be read, decoded or
+// does not match its CRC-32. A file that failed stays as far as written.
+// Folders reaches below the reader's base folder and remembers the folders
+// made for earlier entries of the same extraction. A cancel, read after
+// every block written, stops a long entry part-way (ZipWriteFailed).
 ZipResult UnzipItem(ZipReader* reader, int index, const std::wstring& name, FolderMaker& folders,
                     const CancelFlag* cancel = nullptr);
 
