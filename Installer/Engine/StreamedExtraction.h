@@ -22,7 +22,7 @@ namespace InstallBackend {
 // staging folder), checking its CRC-32 as the ordinary extraction does.
 // An entry with a data descriptor, encrypted, of another method, or with a
 // refused name ends the walk: it and all after it wait for the end.
-// Nothing written is trusted before Finish has checked it against the
+// Nothing written is trusted before Unzip has checked it against the
 // central directory. Memory stays that of one entry's buffers.
 class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowth {
  public:
