@@ -8,6 +8,7 @@
 #include "Installer/Engine/Download.h"
 #include "Installer/Engine/InstallSequence.h"
 #include "Installer/Engine/Recovery.h"
+#include "Installer/Engine/StreamedExtraction.h"
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/DiagnosticLog.h"
 #include "Installer/Log/Log.h"
@@ -67,7 +68,8 @@ void CInstallerApp::Run(const std::wstring& commandLine) {
   const StartupValues values = ParseStartupArguments(Platform::SplitCommandLine(commandLine));
   const Platform::SystemServices& system = Platform::TheSystem();
   InstallBackend::PackageDownload download(system.http, system.files, InstallBackend::CompiledInServer());
-  InstallBackend::PackageExtraction extraction(system.files);
+  // The extraction follows each download into the staging folder.
+  InstallBackend::StreamedExtraction extraction(system.files);
   const InstallBackend::InstallParts parts{system.files, system.drives, system.signatures, download, extraction};
 
   // A Korvane.exe on the drive that is not the maker's is never run: the run

@@ -259,6 +259,13 @@ ZipStreamRead ZipReader::ReadEntryStream(unsigned char* buffer, std::size_t capa
 
 void ZipReader::CloseEntryStream() { m_entryStream.reset(); }
 
+const ZipRecords::CentralRecord* ZipReader::CentralRecordOf(int index, std::uint64_t& localPosition) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= m_entries.size()) return nullptr;
+  const Entry& entry = m_entries[static_cast<std::size_t>(index)];
+  localPosition = entry.localPosition;
+  return &entry.central;
+}
+
 std::vector<unsigned char>& ZipReader::OutputBuffer() {
   if (m_outputBuffer.empty()) m_outputBuffer.resize(kZipBufferSize);
   return m_outputBuffer;

@@ -40,7 +40,10 @@ class ZipReader {
   const std::wstring& BaseFolder() const { return m_baseFolder; }
   // Where the archive is read from and its entries are written.
   Platform::IFileSystem& Files() const { return m_files; }
-  // 16 KiB, made on first use and kept until the reader is closed.
+  // Entry index's central record, and where its local header starts in the
+  // file; null for an index past the readable records.
+  const ZipRecords::CentralRecord* CentralRecordOf(int index, std::uint64_t& localPosition) const;
+  // kZipBufferSize bytes, made on first use and kept until the reader is closed.
   std::vector<unsigned char>& OutputBuffer();
 
  private:

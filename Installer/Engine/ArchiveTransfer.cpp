@@ -5,10 +5,38 @@
 #include "Installer/Log/Log.h"
 
 namespace InstallBackend {
+namespace {
 
-void ArchiveTransfer::Create(Platform::IFileSystem& files, const std::wstring& path) {
-  m_archive = files.CreateForWriting(path, Platform::kAttributeArchive);
+// The archive as the download writes it, telling whoever follows it how
+// far it reaches after every write that went through.
+class FollowedFile final : public Platform::WritableFile {
+ public:
+  FollowedFile(std::unique_ptr<Platform::WritableFile> file, IArchiveGrowth& growth)
+      : m_file(std::move(file)), m_growth(growth) {}
+  bool Write(const void* data, std::size_t size) override {
+    if (!m_file->Write(data, size)) return false;
+    m_length += size;
+    m_growth.ArchiveWritten(m_length);
+    return true;
+  }
+  bool SetTimes(std::uint64_t creation, std::uint64_t access, std::uint64_t modification) override {
+    return m_file->SetTimes(creation, access, modification);
+  }
+  bool Flush() override { return m_file->Flush(); }
+
+ private:
+  std::unique_ptr<Platform::WritableFile> m_file;
+  IArchiveGrowth& m_growth;
+  std::uint64_t m_length = 0;
+};
+
+}  // namespace
+
+void ArchiveTransfer::Create(Platform::IFileSystem& files, const std::wstring& path, IArchiveGrowth* growth) {
+  m_archive = growth ? files.CreateReadableWhileWritten(path, Platform::kAttributeArchive)
+                     : files.CreateForWriting(path, Platform::kAttributeArchive);
   if (!m_archive) throw InstallException(L"InstallBackend::Download Failed to create a temp file");
+  if (growth) m_archive = std::make_unique<FollowedFile>(std::move(m_archive), *growth);
 }
 
 bool ArchiveTransfer::Perform(Platform::HttpHandleOwner& request) {

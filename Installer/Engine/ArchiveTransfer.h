@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "Installer/Engine/ArchiveGrowth.h"
 #include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/ProgressWatch.h"
 #include "Platform/Files/FileSystem.h"
@@ -48,7 +49,8 @@ class ArchiveTransfer {
       : m_http(http), m_cancel(cancel), m_witness(listener, watch, m_bytesReceived) {}
 
   // Creates the archive at path; raises InstallException when it cannot.
-  void Create(Platform::IFileSystem& files, const std::wstring& path);
+  // growth, when not null, follows every write, and may read the file.
+  void Create(Platform::IFileSystem& files, const std::wstring& path, IArchiveGrowth* growth);
   void Close() { m_archive.reset(); }
   bool Complete() const {
     return m_totalSize != -1 && m_rangeOffset >= static_cast<std::uint32_t>(m_totalSize);

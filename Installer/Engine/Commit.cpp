@@ -68,9 +68,12 @@ void Commit::Plan() {
       Undo(L"A file is in the way of folder ", m_area.target + folder);
     }
   }
+  // A folder the target lacks holds no file of its own: its files need no
+  // look (a fresh install asks the drive nothing per file).
+  const std::unordered_set<std::wstring> newFolders(m_plan.newFolders.begin(), m_plan.newFolders.end());
   for (const std::wstring& file : staged.files) {
     std::uint32_t attributes = 0;
-    if (m_files.GetPathAttributes(m_area.target + file, attributes)) {
+    if (newFolders.count(ParentOf(file)) == 0 && m_files.GetPathAttributes(m_area.target + file, attributes)) {
       m_installed.insert(file);
       if (attributes & Platform::kAttributeDirectory) Undo(L"A folder is in the way of file ", m_area.target + file);
       // Windows never replaces a read-only file; neither does an update.

@@ -55,7 +55,7 @@ class DownloadCall {
       : m_http(http), m_endpoint(endpoint), m_listener(listener), m_cancel(cancel), m_watch(watch),
         m_proxyOnly(proxyOnly), m_transfer(http, listener, cancel, watch) {}
 
-  void Run(Platform::IFileSystem& files, const std::wstring& archivePath);
+  void Run(Platform::IFileSystem& files, const std::wstring& archivePath, IArchiveGrowth* growth);
 
  private:
   // False when the call ends for a cancel.
@@ -74,9 +74,9 @@ class DownloadCall {
   ArchiveTransfer m_transfer;
 };
 
-void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& archivePath) {
+void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& archivePath, IArchiveGrowth* growth) {
   if (m_listener) m_listener->OnStatus(Downloading);
-  m_transfer.Create(files, archivePath);
+  m_transfer.Create(files, archivePath, growth);
   const ProxyPlan plan = ReadProxyPlan(m_http, m_proxyOnly);
   ProxyDiscovery discovery(m_http, DiscoveryUrl(m_endpoint), plan.discovery);
   while (!m_transfer.Complete()) {
@@ -189,11 +189,11 @@ class WaitLimitsOfCall {
 }  // namespace
 
 std::wstring PackageDownload::Download(const std::wstring& workFolder, IInstallListener* listener,
-                                       const CancelFlag& cancel, bool proxyOnly) {
+                                       const CancelFlag& cancel, bool proxyOnly, IArchiveGrowth* growth) {
   const std::wstring archivePath = workFolder + ArchiveFileName;
   const WaitLimitsOfCall limits(m_http, cancel);
   m_watch.Start();
-  DownloadCall(m_http, m_server, listener, cancel, proxyOnly, m_watch).Run(m_files, archivePath);
+  DownloadCall(m_http, m_server, listener, cancel, proxyOnly, m_watch).Run(m_files, archivePath, growth);
   return archivePath;
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "Installer/Engine/ArchiveGrowth.h"
 #include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/ProgressWatch.h"
 #include "Platform/Files/FileSystem.h"
@@ -36,6 +37,9 @@ DownloadEndpoint CompiledInServer();
 // package has come for kNoProgressLimit over all calls of this object, the
 // call raises the same failure as a request that cannot be sent.
 //
+// growth, when not null, is told after every write how far the archive
+// reaches, and the archive may be read meanwhile.
+//
 // Returns the archive path when the last chunk has arrived and also after a
 // cancel (the archive is then incomplete). Raises InstallException with the
 // failure's text otherwise; the archive file is left on disk in every case
@@ -43,7 +47,7 @@ DownloadEndpoint CompiledInServer();
 class IPackageDownload {
  public:
   virtual std::wstring Download(const std::wstring& workFolder, IInstallListener* listener,
-                                const CancelFlag& cancel, bool proxyOnly) = 0;
+                                const CancelFlag& cancel, bool proxyOnly, IArchiveGrowth* growth) = 0;
 
  protected:
   ~IPackageDownload() = default;
@@ -58,7 +62,7 @@ class PackageDownload final : public IPackageDownload {
                   ProgressWatch watch = ProgressWatch())
       : m_http(http), m_files(files), m_server(std::move(server)), m_watch(std::move(watch)) {}
   std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
-                        bool proxyOnly) override;
+                        bool proxyOnly, IArchiveGrowth* growth) override;
 
  private:
   Platform::IHttpClient& m_http;

@@ -24,8 +24,10 @@ const wchar_t kDownloadFolderPrefix[] = L"KV_Install_";
 const char kLogPrefix[] = "InstallBackend::Install ";
 
 // The second half of the bar: extracting into the staging folder, then the
-// renames of the commit.
+// renames of the commit. An extraction that followed the download has
+// little left to do after the last byte: the renames are most of the wait.
 constexpr float kStagingShare = 0.9f;
+constexpr float kFollowedStagingShare = 0.2f;
 
 // A cancelled run gives up removing its staging folder after this long, so
 // that its clean-up ends while the closing screen still waits for it; the
@@ -62,9 +64,8 @@ class InstallRun {
     if (code != InstallError::None) m_errorStored = true;
     if (m_listener) m_listener->SetErrorCode(static_cast<int>(code));
   }
-  void Download(bool proxyOnly) {
-    m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly);
-  }
+  void Download(bool proxyOnly);
+  void PrepareStaging();
 
   const InstallParts& m_parts;
   const std::wstring& m_drive;
@@ -74,6 +75,7 @@ class InstallRun {
   std::wstring m_root;
   std::wstring m_workFolder;
   std::wstring m_zipPath;
+  float m_stagingShare = kStagingShare;
   bool m_retryPointless = false;  // the last step failed in a way a new download cannot mend
   bool m_errorStored = false;
   bool m_madeTarget = false;      // the target folder did not exist before this run
@@ -142,8 +144,18 @@ void InstallRun::MakeTarget() {
   FolderMaker(m_parts.files, std::wstring()).Make(m_drive);
 }
 
+// Every download starts the staging afresh: the extraction follows the
+// archive into it as the ranges arrive.
+void InstallRun::Download(bool proxyOnly) {
+  PrepareStaging();
+  IArchiveGrowth* growth =
+      m_parts.extraction.Follow(m_workFolder + ArchiveFileName, WithoutSeparator(m_area.newTree), m_cancel);
+  m_stagingShare = growth ? kFollowedStagingShare : kStagingShare;
+  m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly, growth);
+}
+
 // The package goes into the staging folder, never over the installed files.
-void InstallRun::Stage() {
+void InstallRun::PrepareStaging() {
   ClearStaging();
   m_stagingIsOurs = true;
   m_parts.files.MakeFolder(WithoutSeparator(m_area.folder));
@@ -152,12 +164,15 @@ void InstallRun::Stage() {
     m_parts.files.SetPathAttributes(WithoutSeparator(m_area.folder), attributes | Platform::kAttributeHidden);
   }
   m_parts.files.MakeFolder(WithoutSeparator(m_area.newTree));
+}
+
+void InstallRun::Stage() {
   // The target, not the staging folder that is about to go, stays the
   // current directory: Windows removes no folder that is some process's.
   // ("E:" alone would name the drive's current folder: the staging one.)
   try {
     if (m_listener) {
-      ProgressShare share(*m_listener, 0.0f, kStagingShare);
+      ProgressShare share(*m_listener, 0.0f, m_stagingShare);
       m_parts.extraction.Unzip(m_zipPath, WithoutSeparator(m_area.newTree), &share, m_cancel);
     } else {
       m_parts.extraction.Unzip(m_zipPath, WithoutSeparator(m_area.newTree), nullptr, m_cancel);
@@ -171,6 +186,7 @@ void InstallRun::Stage() {
 
 void InstallRun::ClearStaging() {
   if (!m_stagingIsOurs) return;
+  m_parts.extraction.StopFollowing();
   const Deadline until =
       Cancelled() ? std::chrono::steady_clock::now() + kCancelledCleanUpTime : kNoDeadline;
   if (RemoveTree(m_parts.files, m_area.folder, until)) m_stagingIsOurs = false;
@@ -186,7 +202,7 @@ bool InstallRun::VerifyAndCommit() {
   const bool ended = Attempt(
       [this, &committed] {
         if (m_listener) {
-          ProgressShare share(*m_listener, kStagingShare, 1.0f - kStagingShare);
+          ProgressShare share(*m_listener, m_stagingShare, 1.0f - m_stagingShare);
           committed = CommitStaged(m_parts.files, m_area, &share, m_cancel);
         } else {
           committed = CommitStaged(m_parts.files, m_area, nullptr, m_cancel);

@@ -83,30 +83,35 @@ void HideExtractedEntry(const ZipReader& reader, const std::wstring& name) {
 
 }  // namespace
 
-void PackageExtraction::Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
-                              const CancelFlag& cancel) {
+std::unique_ptr<ZipReader> OpenPackage(Platform::IFileSystem& files, const std::wstring& zipPath,
+                                       const std::wstring& folder) {
   // Whatever is extracted may rely on the target being the current
   // directory, as it always has been; the entries' places come from the
   // base folder the reader is given, never from the directory.
   // A target that cannot be entered stays so whatever is downloaded.
-  if (!m_files.SetCurrentFolder(drive)) throw InstallException(kOpenFailed, InstallException::Retry::Pointless);
-  std::unique_ptr<ZipReader> reader = OpenZipFile(m_files, zipPath, drive);
+  if (!files.SetCurrentFolder(folder)) throw InstallException(kOpenFailed, InstallException::Retry::Pointless);
+  std::unique_ptr<ZipReader> reader = OpenZipFile(files, zipPath, folder);
   if (!reader) throw InstallException(kOpenFailed);
+  return reader;
+}
 
+void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelFlag& cancel,
+                    const WrittenEntries& written) {
   ZipItem summary;
-  if (GetZipItem(reader.get(), -1, summary) != ZipOk) throw InstallException(kGetItemFailed);
+  if (GetZipItem(&reader, -1, summary) != ZipOk) throw InstallException(kGetItemFailed);
   const int count = summary.index;
-  CheckBeforeWriting(*reader, count);
+  CheckBeforeWriting(reader, count);
   if (listener) listener->OnStatus(Extracting);
 
-  FolderMaker folders(m_files, reader->BaseFolder());
+  FolderMaker folders(reader.Files(), reader.BaseFolder());
   for (int i = 0; i < count; ++i) {
     if (cancel.IsSet()) break;
     ZipItem item;
-    if (GetZipItem(reader.get(), i, item) != ZipOk) throw InstallException(kGetItemFailed);
-    const ZipResult code = UnzipItem(reader.get(), i, item.name, folders, &cancel);
+    if (GetZipItem(&reader, i, item) != ZipOk) throw InstallException(kGetItemFailed);
+    const bool inPlace = written && written(i, item);
+    const ZipResult code = inPlace ? ZipOk : UnzipItem(&reader, i, item.name, folders, &cancel);
     if (cancel.IsSet()) break;
-    if (item.attributes & Platform::kAttributeHidden) HideExtractedEntry(*reader, item.name);
+    if (item.attributes & Platform::kAttributeHidden) HideExtractedEntry(reader, item.name);
     // Damaged data may come whole with the next download; a file that
     // cannot be written, or a name that is refused, comes back the same.
     if (code != ZipOk) {
@@ -115,6 +120,12 @@ void PackageExtraction::Unzip(const std::wstring& zipPath, const std::wstring& d
     }
     if (listener) listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
   }
+}
+
+void PackageExtraction::Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
+                              const CancelFlag& cancel) {
+  std::unique_ptr<ZipReader> reader = OpenPackage(m_files, zipPath, drive);
+  ExtractEntries(*reader, listener, cancel);
   CloseZipFile(std::move(reader));
 }
 

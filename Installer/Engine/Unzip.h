@@ -1,6 +1,10 @@
 #pragma once
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "Common/Zip/ZipReader.h"
+#include "Installer/Engine/ArchiveGrowth.h"
 #include "Installer/Engine/InstallListener.h"
 #include "Platform/Files/FileSystem.h"
 
@@ -36,6 +40,16 @@ class IPackageExtraction {
  public:
   virtual void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
                      const CancelFlag& cancel) = 0;
+  // Begins extracting the archive at zipPath below drive while it is still
+  // being downloaded; Unzip of the same two then finishes that work. Whom
+  // the download tells of each write, or null when this extraction waits
+  // for the whole archive.
+  virtual IArchiveGrowth* Follow(const std::wstring& /*zipPath*/, const std::wstring& /*drive*/,
+                                 const CancelFlag& /*cancel*/) {
+    return nullptr;
+  }
+  // Ends a Follow, within a block of an entry; what it wrote stays.
+  virtual void StopFollowing() {}
 
  protected:
   ~IPackageExtraction() = default;
@@ -51,5 +65,22 @@ class PackageExtraction final : public IPackageExtraction {
  private:
   Platform::IFileSystem& m_files;
 };
+
+// The archive at zipPath opened for extraction below folder, which is made
+// the current directory first; raises "InstallBackend::Unzip Failed to
+// open zip file" as Unzip does.
+std::unique_ptr<ZipReader> OpenPackage(Platform::IFileSystem& files, const std::wstring& zipPath,
+                                       const std::wstring& folder);
+
+// True for an entry that is in place below the base folder already (the
+// extraction that follows the download wrote it) and needs no writing.
+using WrittenEntries = std::function<bool(int index, const ZipItem& item)>;
+
+// Unzip's work on an open archive: the checks before writing, Extracting,
+// then every entry in central-directory order with its progress. Entries
+// `written` vouches for are not written again; their hidden bit is still
+// applied. Raises as Unzip does.
+void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelFlag& cancel,
+                    const WrittenEntries& written = nullptr);
 
 }  // namespace InstallBackend

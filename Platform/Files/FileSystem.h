@@ -18,7 +18,8 @@ constexpr std::uint32_t kAttributeSystem = 0x04;
 constexpr std::uint32_t kAttributeDirectory = 0x10;
 constexpr std::uint32_t kAttributeArchive = 0x20;
 
-// An existing file opened for reading; other readers may open it too.
+// An existing file opened for reading; others may read it and write it
+// meanwhile (the archive is read as the download appends to it).
 class ReadableFile {
  public:
   virtual ~ReadableFile() = default;
@@ -61,6 +62,13 @@ class IFileSystem {
   // Replaces an existing file of that name; null when it cannot be created
   // (a read-only or locked file is in the way, the folder is missing...).
   virtual std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) = 0;
+  // The same, but others may read the file while it is written (the
+  // archive, which the extraction reads behind the download). Files that
+  // need no such reader are made by CreateForWriting.
+  virtual std::unique_ptr<WritableFile> CreateReadableWhileWritten(const std::wstring& path,
+                                                                   std::uint32_t attributes) {
+    return CreateForWriting(path, attributes);
+  }
 
   // True when the path's attributes can be read: a file or a folder is there.
   virtual bool PathExists(const std::wstring& path) = 0;

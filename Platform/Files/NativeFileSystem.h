@@ -10,6 +10,10 @@ class NativeFileSystem final : public IFileSystem {
  public:
   std::unique_ptr<ReadableFile> OpenForReading(const std::wstring& path) override;
   std::unique_ptr<WritableFile> CreateForWriting(const std::wstring& path, std::uint32_t attributes) override;
+#ifdef _WIN32
+  std::unique_ptr<WritableFile> CreateReadableWhileWritten(const std::wstring& path,
+                                                           std::uint32_t attributes) override;
+#endif
   bool PathExists(const std::wstring& path) override;
   bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) override;
   bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) override;

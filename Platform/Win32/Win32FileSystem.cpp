@@ -109,8 +109,10 @@ class FolderSearch {
 
 }  // namespace
 
+// The archive is read while the download still appends to it: a reader
+// that denied writing could not open it then, nor the download go on.
 std::unique_ptr<ReadableFile> NativeFileSystem::OpenForReading(const std::wstring& path) {
-  UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.Valid()) return nullptr;
   return std::make_unique<Win32ReadableFile>(std::move(handle));
@@ -138,6 +140,16 @@ std::unique_ptr<WritableFile> NativeFileSystem::CreateForWriting(const std::wstr
     if (cleared) ::SetFileAttributesW(path.c_str(), existing);
     return nullptr;
   }
+  return std::make_unique<Win32WritableFile>(std::move(handle));
+}
+
+// Sharing the reading is all that differs: the archive in the download
+// folder has nothing in its way to clear.
+std::unique_ptr<WritableFile> NativeFileSystem::CreateReadableWhileWritten(const std::wstring& path,
+                                                                         std::uint32_t attributes) {
+  UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    attributes, nullptr));
+  if (!handle.Valid()) return nullptr;
   return std::make_unique<Win32WritableFile>(std::move(handle));
 }
 

@@ -5,7 +5,8 @@ version, never a mix."""
 import pytest
 
 import screens_rig as ui
-from version_trees import STAGING, downloads, folders, make_versions, read_tree, wait_for_path, write_tree
+from version_trees import (STAGING, downloads, folders, make_package, make_versions, read_tree, wait_for_path,
+                           write_tree)
 import wine_rig
 
 
@@ -21,17 +22,39 @@ def installed(machine, versions):
     return drive
 
 
-def test_update_closed_while_it_is_staged_leaves_the_old_version(machine, package_server, versions, installed):
-    package_server(package=versions["package"])
+# A slow line: the package's entries are staged while its later bytes are
+# still on their way.
+SLOW_LINE = 100000
+
+
+def test_update_closed_while_it_is_downloaded_and_staged_leaves_the_old_version(
+        machine, package_server, versions, installed):
+    package_server(package=versions["package"], rate=SLOW_LINE)
     installer = machine.start_installer("/AppUpdate", "--drivePath", "E:\\", "--exePath", "E:\\Korvane.exe")
     wait_for_path(installed / STAGING / "new" / "data", "staged file")
     ui.press(machine, ui.CLOSE)
     result = installer.wait()
     assert result.exit_code == 0
+    assert "InstallBackend::Download Canceled" in result.messages
     # A staging folder the close left behind is the next run's to remove.
     assert {k: v for k, v in read_tree(installed).items() if not k.startswith(STAGING)} == versions["old"]
     assert not (installed / STAGING / "journal").exists()
     assert machine.stub_records() == []
+
+
+def test_update_whose_download_breaks_off_while_staging_leaves_the_old_version(
+        machine, package_server, versions, installed, tmp_path):
+    # The data files first, so that the first half of the package holds
+    # some whole; every range breaks off half-way; the retry finds no proxy.
+    package = make_package(tmp_path / "data_first.zip", dict(sorted(versions["new"].items(), reverse=True)))
+    server = package_server(package=package, fault="drop", rate=SLOW_LINE)
+    installer = machine.start_installer("/path=E:\\")
+    wait_for_path(installed / STAGING / "new" / "data", "staged file")
+    result = installer.wait()
+    assert result.exit_code == 1
+    assert read_tree(installed) == versions["old"]
+    assert not (installed / STAGING).exists()
+    assert len(downloads(server)) == 1
 
 
 def test_update_killed_while_files_are_put_in_place_is_recovered_by_the_next_start(

@@ -43,6 +43,9 @@ def test_install_to_drive_root_lands_the_package_byte_for_byte(machine, package_
     assert download_folder(machine).is_dir()
     assert not [r for r in result.records if r.level == "ERROR"], result.messages
     assert any(m.startswith("InstallBackend::Download") for m in result.messages), result.messages
+    # Every entry was extracted while the download went on.
+    entries = len(zipfile.ZipFile(demo_package).infolist())
+    assert "InstallBackend::Unzip %d entries were extracted during the download" % entries in result.messages
     # A size probe, then the package in 4 MiB ranges.
     ranges = [r.split("range=")[1] for r in package_requests(server)]
     size = demo_package.stat().st_size
@@ -164,6 +167,9 @@ def test_dropped_connection_is_recovered_through_the_discovered_proxy(machine, p
     assert_package_installed(demo_package, drive)
     assert_no_archive_left(machine)
     assert len([m for m in result.messages if m.startswith("InstallBackend::Install exception")]) == 1
+    # The staging started over with the second download and kept up with it.
+    entries = len(zipfile.ZipFile(demo_package).infolist())
+    assert "InstallBackend::Unzip %d entries were extracted during the download" % entries in result.messages
     assert "CONNECT localhost:8443" in proxy.requests()
     assert len(package_requests(server)) >= 4
 

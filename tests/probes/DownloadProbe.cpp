@@ -65,7 +65,7 @@ int wmain(int argc, wchar_t** argv) {
   try {
     const Platform::SystemServices& system = Platform::TheSystem();
     InstallBackend::PackageDownload download(system.http, system.files, InstallBackend::CompiledInServer());
-    outcome = "returned " + Platform::Utf16ToUtf8(download.Download(argv[1], &listener, cancel, proxyOnly));
+    outcome = "returned " + Platform::Utf16ToUtf8(download.Download(argv[1], &listener, cancel, proxyOnly, nullptr));
   } catch (const InstallBackend::InstallException& e) {
     outcome = "raised " + Platform::Utf16ToUtf8(e.Message());
     exitCode = 3;

@@ -35,7 +35,7 @@ class DownloadTest : public ::testing::Test {
   std::wstring Run(FakeHttpClient& http, bool proxyOnly = false) { return Run(http, files, proxyOnly); }
   std::wstring Run(FakeHttpClient& http, Platform::IFileSystem& onto, bool proxyOnly = false) {
     return InstallBackend::PackageDownload(http, onto, {L"localhost", 8443})
-        .Download(WorkFolder(), &listener, cancel, proxyOnly);
+        .Download(WorkFolder(), &listener, cancel, proxyOnly, nullptr);
   }
   std::wstring RunExpectingFailure(FakeHttpClient& http, bool proxyOnly = false) {
     return RunExpectingFailure(http, files, proxyOnly);
@@ -125,7 +125,7 @@ class StalledDownloadTest : public DownloadTest {
   std::wstring RunStalling(FakeHttpClient& http, InstallBackend::PackageDownload& download, bool proxyOnly) {
     http.onTimeout = [this] { m_now += std::chrono::seconds(15); };
     try {
-      download.Download(WorkFolder(), &listener, cancel, proxyOnly);
+      download.Download(WorkFolder(), &listener, cancel, proxyOnly, nullptr);
     } catch (const InstallBackend::InstallException& e) {
       return e.Message();
     }
@@ -232,7 +232,7 @@ TEST_F(DownloadTest, ProgressStartsAtOneTenthThenFollowsTheBytes) {
 
 TEST_F(DownloadTest, NullListenerGetsNoCall) {
   FakeHttpClient http(MiB4 + 1);
-  InstallBackend::PackageDownload(http, files, {L"localhost", 8443}).Download(WorkFolder(), nullptr, cancel, false);
+  InstallBackend::PackageDownload(http, files, {L"localhost", 8443}).Download(WorkFolder(), nullptr, cancel, false, nullptr);
   EXPECT_TRUE(ArchiveIsPackage(MiB4 + 1));
   EXPECT_TRUE(listener.statuses.empty());
 }

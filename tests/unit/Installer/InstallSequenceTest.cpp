@@ -102,9 +102,12 @@ enum class Outcome {
 // download and extraction call takes the next outcome, Ok once they run out.
 struct ScriptedEngine final : InstallBackend::IPackageDownload,
                               InstallBackend::IPackageExtraction,
+                              InstallBackend::IArchiveGrowth,
                               Platform::IMakerSignatureCheck {
   std::vector<Outcome> downloads, extractions;
   std::vector<bool> downloadCalls;  // proxyOnly of each call
+  std::vector<bool> followedDownloads;  // each call was handed the extraction that follows it
+  std::vector<std::wstring> following;  // "follow <archive> <folder>" and "stop", in order
   std::vector<std::wstring> unzipTargets;
   // The outcome of the installed application's signature check.
   Platform::SignatureCheck check = Genuine();
@@ -114,9 +117,10 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
   CancelFlag* cancelDuringUnzip = nullptr;
   KorvaneTest::FakeDriveInfoSource* pullDuringUnzip = nullptr;
 
-  std::wstring Download(const std::wstring& folder, IInstallListener* listener, const CancelFlag&,
-                        bool proxyOnly) override {
+  std::wstring Download(const std::wstring& folder, IInstallListener* listener, const CancelFlag&, bool proxyOnly,
+                        InstallBackend::IArchiveGrowth* growth) override {
     EXPECT_EQ(folder, kWorkFolder);
+    followedDownloads.push_back(growth == this);
     if (listener) listener->OnStatus(Downloading);
     downloadCalls.push_back(proxyOnly);
     if (Take(downloads, downloadCalls.size(), cancelDuringDownload) == Outcome::Fails) {
@@ -142,6 +146,14 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
         break;
     }
   }
+
+  InstallBackend::IArchiveGrowth* Follow(const std::wstring& zip, const std::wstring& drive,
+                                         const CancelFlag&) override {
+    following.push_back(L"follow " + zip + L" " + drive);
+    return this;
+  }
+  void StopFollowing() override { following.push_back(L"stop"); }
+  void ArchiveWritten(std::uint64_t) override {}
 
   Platform::SignatureCheck CheckMakerSignature(const std::wstring& path) override {
     checkedPaths.push_back(path);
@@ -263,6 +275,17 @@ TEST_F(InstallSequence, FailedFirstDownloadIsRetriedThroughTheProxyPath) {
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::PerformRequest "
                                        "WinHttpReceiveResponse failed Last error: 87",
                                        kAccepted));
+}
+
+// Each download is followed by the extraction from its first byte into a
+// staging folder of its own: what an earlier one wrote is gone first.
+TEST_F(InstallSequence, EveryDownloadIsFollowedAfreshByTheExtraction) {
+  script.downloads = {Outcome::Fails};
+  script.extractions = {Outcome::Fails};
+  EXPECT_TRUE(Run());
+  const std::wstring follow = L"follow " + kArchive + L" " + kStaged;
+  EXPECT_THAT(script.following, ElementsAre(follow, L"stop", follow, L"stop", follow));
+  EXPECT_THAT(script.followedDownloads, ElementsAre(true, true, true));
 }
 
 TEST_F(InstallSequence, TwoFailedDownloadsFailWithoutErrorCode) {

@@ -64,7 +64,8 @@ fs::path HostPath(std::wstring path) {
 // The download brings the test archive; the signature check accepts the
 // new version's Korvane.exe only.
 struct PackageSource final : InstallBackend::IPackageDownload, Platform::IMakerSignatureCheck {
-  std::wstring Download(const std::wstring& folder, IInstallListener*, const CancelFlag&, bool) override {
+  std::wstring Download(const std::wstring& folder, IInstallListener*, const CancelFlag&, bool,
+                        InstallBackend::IArchiveGrowth*) override {
     const fs::path archive = HostPath(folder) / "Korvane.zip";
     try { fs::create_directories(archive.parent_path());
     fs::copy_file(KorvaneTest::ToPath(KorvaneTest::ArchivePath("update_v2.zip")), archive,

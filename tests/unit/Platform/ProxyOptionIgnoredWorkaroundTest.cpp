@@ -28,7 +28,7 @@ class ProxyOptionIgnored : public ::testing::Test {
 
   void Download() {
     InstallBackend::PackageDownload(workaround, files, {L"localhost", 8443})
-        .Download(Platform::Utf8ToUtf16(folder.Path().string() + "/"), &listener, cancel, false);
+        .Download(Platform::Utf8ToUtf16(folder.Path().string() + "/"), &listener, cancel, false, nullptr);
   }
   // True when every request went out through a session opened with the
   // discovered proxy.

@@ -9,6 +9,7 @@ patching the bytes of a real archive.
 The contents and times below are what the tests expect.
 """
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -93,9 +94,26 @@ def make_tree(root):
             os.utime(os.path.join(dirpath, name), (UNIX_ATIME, UNIX_MTIME))
 
 
+def make_streamed_tree(root):
+    """A package-like tree larger than one 4 MiB range: incompressible data
+    (stored), text (deflated), an empty file and an empty folder."""
+    data = random.Random(22).randbytes(5 * 1024 * 1024 + 123)
+    write(os.path.join(root, "Korvane.exe"), data[:300000])
+    write(os.path.join(root, "data", "signatures.bin"), data)
+    write(os.path.join(root, "data", "lang", "en.txt"), b"Scan the drive\n" * 4000)
+    write(os.path.join(root, "empty.txt"), b"")
+    os.makedirs(os.path.join(root, "quarantine"))
+    for dirpath, dirnames, filenames in os.walk(root):
+        for name in filenames + dirnames:
+            os.utime(os.path.join(dirpath, name), (UNIX_ATIME, UNIX_MTIME))
+
+
 def make_info_zip_archives(out, work):
     tree = os.path.join(work, "tree")
     make_tree(tree)
+    streamed = os.path.join(work, "streamed")
+    make_streamed_tree(streamed)
+    run("zip", "-q", "-r", "-n", ".bin", os.path.join(out, "streamed_tree.zip"), ".", cwd=streamed)
     # Unix modes and the extended timestamp Info-ZIP writes (mtime, atime).
     run("zip", "-q", "-r", os.path.join(out, "unix_modes.zip"), "readme.txt", "locked.txt", "tools",
         cwd=tree)
@@ -294,14 +312,45 @@ def make_hostile_archives(out):
     patch(j(out, "overlap_directory.zip"), stretch_second)
 
     # A local header whose name is not its central record's.
-    python_zip(j(out, "local_name_differs.zip"), [("good.txt", b"good", zipfile.ZIP_DEFLATED),
-                                                   ("safe.txt", b"safe", zipfile.ZIP_DEFLATED)])
-
-    def rename_local(d):
-        records, _ = central_records(d)
-        local, _ = local_data_offset(d, records[1])
+    def rename_local(d, local, _):
         d[local + 30:local + 34] = b"evil"
-    patch(j(out, "local_name_differs.zip"), rename_local)
+    local_header_lies(j(out, "local_name_differs.zip"), [("good.txt", b"good", zipfile.ZIP_DEFLATED),
+                                                          ("safe.txt", b"safe", zipfile.ZIP_DEFLATED)], 1, rename_local)
+
+    # Local headers that tell another story than the central directory and
+    # still describe their own data faithfully: a shorter entry, other data.
+    def shorten_local(d, local, start):
+        struct.pack_into("<III", d, local + 14, zlib.crc32(bytes(d[start:start + 50])), 50, 50)
+    local_header_lies(j(out, "local_size_differs.zip"), [("payload.txt", b"0123456789" * 10, zipfile.ZIP_STORED),
+                                                          ("after.txt", b"after", zipfile.ZIP_STORED)], 0, shorten_local)
+
+    def swap_data(d, local, start):
+        d[start:start + 4] = b"evil"
+        struct.pack_into("<I", d, local + 14, zlib.crc32(b"evil"))
+    local_header_lies(j(out, "local_crc_differs.zip"), [("first.txt", b"first", zipfile.ZIP_STORED),
+                                                         ("data.txt", b"good", zipfile.ZIP_STORED)], 1, swap_data)
+
+    # An entry between two others that the central directory leaves out.
+    python_zip(j(out, "unlisted_entry.zip"), [("first.txt", b"first", zipfile.ZIP_DEFLATED),
+                                              ("unlisted.txt", b"unlisted", zipfile.ZIP_DEFLATED),
+                                              ("last.txt", b"last", zipfile.ZIP_DEFLATED)])
+    data = open(j(out, "unlisted_entry.zip"), "rb").read()
+    records, end = central_records(data)
+    directory = data[records[0]:records[1]] + data[records[2]:end]
+    end_record = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 2, 2, len(directory), records[0], 0)
+    open(j(out, "unlisted_entry.zip"), "wb").write(data[:records[0]] + directory + end_record)
+
+
+def local_header_lies(path, entries, index, edit):
+    """A Python archive whose entry `index` has its local header or data
+    changed by edit(data, local header offset, data offset)."""
+    python_zip(path, entries)
+
+    def apply(d):
+        records, _ = central_records(d)
+        local, start = local_data_offset(d, records[index])
+        edit(d, local, start)
+    patch(path, apply)
 
 
 def rename_central(record, name):
@@ -318,6 +367,10 @@ def make_python_archives(out):
     python_zip(os.path.join(out, "long_comment.zip"), [("a.txt", b"alpha", D)],
                comment=b"c" * 60000)
     python_zip(os.path.join(out, "nested.zip"), [("a/b/c.txt", b"nested file", D)])
+    python_zip(os.path.join(out, "streamed_python.zip"), [
+        ("app/", b"", S), ("app/empty/", b"", S), ("app/blank.dat", b"", D), ("app/zero.dat", b"", S),
+        ("app/stored.dat", bytes(range(256)) * 40, S), ("app/deflated.txt", b"deflated " * 3000, D),
+        (info("app/readonly.txt", 0, 0x21), b"read only", D)])
     python_zip(os.path.join(out, "windows_attributes.zip"), [
         (info("plain.txt", 0, 0x20), b"plain", D),
         (info("readonly.txt", 0, 0x21), b"read only", D),
