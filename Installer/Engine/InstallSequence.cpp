@@ -260,8 +260,11 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
 }
 
 // The archive goes first: it is one call, while the staging folder's
-// removal may be cut short by a closing screen that stops waiting.
+// removal may be cut short by a closing screen that stops waiting. The
+// extraction that follows the download reads it until stopped, and Windows
+// deletes no file that is open.
 bool InstallRun::Fail() {
+  m_parts.extraction.StopFollowing();
   m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
   ClearStaging();
   if (m_madeTarget) m_parts.files.RemoveFolder(WithoutSeparator(m_area.target));
