@@ -34,6 +34,7 @@ Where a fault holds a connection silent, the log gets a line
 Prints "ready <port>" on stdout once it accepts connections.
 """
 import argparse
+import fcntl
 import http.server
 import os
 import re
@@ -41,6 +42,7 @@ import socket
 import ssl
 import struct
 import sys
+import termios
 import threading
 import time
 import urllib.parse
@@ -143,6 +145,11 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
             if fault == "stall":
                 return self.hold_silent(first + cut)
             if fault == "reset":
+                # A reset throws away what the client has received but not yet
+                # read, the answer's headers too: it is sent only once the
+                # client has taken in what was sent and had time to read it.
+                self.wait_until_sent()
+                time.sleep(0.5)
                 # A zero linger time makes the close send RST instead of FIN.
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 self.close_connection = True
@@ -174,6 +181,15 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
                 length -= len(block)
                 time.sleep(0.1)
         return first, length
+
+    def wait_until_sent(self, limit_seconds=5.0):
+        """Waits, at most limit_seconds, until the client has acknowledged every byte sent."""
+        outq = bytearray(4)
+        for _ in range(int(limit_seconds / 0.02)):
+            fcntl.ioctl(self.connection.fileno(), termios.TIOCOUTQ, outq)
+            if struct.unpack("i", outq)[0] == 0:
+                return
+            time.sleep(0.02)
 
     def copy_range(self, first, length):
         rate = 0 if self.server.fault == "trickle" else self.server.rate
