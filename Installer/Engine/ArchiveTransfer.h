@@ -32,6 +32,9 @@ class ProgressWitness final : public IInstallListener {
   void SetErrorCode(int code) override {
     if (m_inner) m_inner->SetErrorCode(code);
   }
+  void OnNetworkWait(NetworkWait what, int seconds) override {
+    if (m_inner) m_inner->OnNetworkWait(what, seconds);
+  }
 
  private:
   IInstallListener* m_inner;

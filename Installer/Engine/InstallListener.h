@@ -12,6 +12,12 @@ enum InstallStatus : int {
   Failed = 3,       // before every false result of the install
 };
 
+// Why the download is waiting on the network instead of receiving.
+enum class NetworkWait : int {
+  Stalled = 0,    // no data for `seconds` s: reconnecting now
+  Retrying = 1,   // the connection failed: the next try comes in `seconds` s
+};
+
 enum class InstallError : int {
   None = 0,                  // stored first thing in every install run
   NotEnoughSpace = 0x400,    // fewer than 150 MiB free on the target drive
@@ -27,6 +33,9 @@ class IInstallListener {
   virtual int GetErrorCode() = 0;
   // Stored before the Failed it explains.
   virtual void SetErrorCode(int code) = 0;
+  // The download waits on the network; the next byte or OnStatus ends the
+  // wait. Listeners that show nothing of it need not override this.
+  virtual void OnNetworkWait(NetworkWait /*what*/, int /*seconds*/) {}
 
  protected:
   ~IInstallListener() = default;

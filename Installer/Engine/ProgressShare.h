@@ -12,6 +12,7 @@ class ProgressShare final : public IInstallListener {
   void OnProgress(float fraction) override { m_to.OnProgress(m_from + fraction * m_span); }
   int GetErrorCode() override { return m_to.GetErrorCode(); }
   void SetErrorCode(int code) override { m_to.SetErrorCode(code); }
+  void OnNetworkWait(NetworkWait what, int seconds) override { m_to.OnNetworkWait(what, seconds); }
 
  private:
   IInstallListener& m_to;
