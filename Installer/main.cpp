@@ -95,6 +95,11 @@ void CInstallerApp::Run(const std::wstring& commandLine) {
 }
 
 void CInstallerApp::RunWindowlessInstall(const InstallBackend::InstallParts& parts, const std::wstring& installPath) {
+  if (!IsAbsoluteTarget(installPath)) {
+    LOG_ERROR << "InstallBackend::Install " << LogText(installPath)
+              << " is not a full path (a drive letter, a colon and a backslash): nothing is installed";
+    return;
+  }
   const CancelFlag neverCancelled;
   const bool installed = InstallBackend::Install(parts, installPath, GetWorkingFolder(), nullptr, neverCancelled);
   m_exitCode = installed ? 0 : 1;

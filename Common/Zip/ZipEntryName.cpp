@@ -59,6 +59,47 @@ bool IsContainedEntryName(const std::wstring& name) {
 
 namespace {
 
+bool IsRefusedCharacter(wchar_t c) {
+  return c < 0x20 || c == L':' || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*';
+}
+
+wchar_t UpperAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 0x20) : c; }
+
+// Windows looks at what comes before the first dot, spaces at its end
+// dropped: "nul.txt", "Com1 .log" and "AUX" all name devices.
+bool IsDeviceComponent(const std::wstring& name, std::size_t begin, std::size_t end) {
+  std::size_t stem = begin;
+  while (stem < end && name[stem] != L'.') ++stem;
+  while (stem > begin && name[stem - 1] == L' ') --stem;
+  std::wstring upper;
+  for (std::size_t i = begin; i < stem; ++i) upper.push_back(UpperAscii(name[i]));
+  static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+  for (const wchar_t* device : kDevices) {
+    if (upper == device) return true;
+  }
+  if (upper.size() != 4 || (upper.compare(0, 3, L"COM") != 0 && upper.compare(0, 3, L"LPT") != 0)) return false;
+  const wchar_t number = upper[3];
+  // The superscript digits count too.
+  return (number >= L'1' && number <= L'9') || number == 0xB9 || number == 0xB2 || number == 0xB3;
+}
+
+}  // namespace
+
+bool IsPlainRelativeName(const std::wstring& name) {
+  if (name.empty() || IsSeparator(name[0]) || !IsContainedEntryName(name)) return false;
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && IsRefusedCharacter(name[i])) return false;
+    if (i == name.size() || IsSeparator(name[i])) {
+      if (IsDeviceComponent(name, begin, i)) return false;
+      begin = i + 1;
+    }
+  }
+  return true;
+}
+
+namespace {
+
 wchar_t FoldCase(wchar_t c) {
   if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 0x20);
   if (c < 0x80) return c;

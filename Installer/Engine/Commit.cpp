@@ -6,6 +6,8 @@
 
 #include "Installer/Engine/FileTree.h"
 #include "Installer/Engine/InstallException.h"
+#include "Installer/Engine/StagingFolder.h"
+#include "Installer/Engine/TargetPlace.h"
 #include "Platform/Files/FileSystem.h"
 
 namespace InstallBackend {
@@ -57,6 +59,9 @@ class Commit {
 void Commit::Plan() {
   TreeListing staged;
   if (!ListTree(m_files, m_area.newTree, staged)) Undo(L"Staged files cannot be listed: ", m_area.newTree);
+  // A file is never placed through a link, nor an installed one moved
+  // aside through one: the target may hold links someone laid there.
+  TargetPlace place(m_files, m_area.target);
   for (const std::wstring& folder : staged.folders) {
     std::uint32_t attributes = 0;
     if (!m_files.GetPathAttributes(m_area.target + folder, attributes)) {
@@ -66,6 +71,8 @@ void Commit::Plan() {
       m_plan.newFolders.push_back(folder);
     } else if (!(attributes & Platform::kAttributeDirectory)) {
       Undo(L"A file is in the way of folder ", m_area.target + folder);
+    } else if (!place.IsInPlace(folder)) {
+      Undo(L"A link is in the way of folder ", m_area.target + folder);
     }
   }
   // A folder the target lacks holds no file of its own: its files need no
@@ -76,6 +83,7 @@ void Commit::Plan() {
     if (newFolders.count(ParentOf(file)) == 0 && m_files.GetPathAttributes(m_area.target + file, attributes)) {
       m_installed.insert(file);
       if (attributes & Platform::kAttributeDirectory) Undo(L"A folder is in the way of file ", m_area.target + file);
+      if (!place.IsInPlace(file)) Undo(L"A link is in the way of file ", m_area.target + file);
       // Windows never replaces a read-only file; neither does an update.
       if (attributes & Platform::kAttributeReadOnly) Undo(L"Read-only file in the way: ", m_area.target + file);
     }
@@ -181,12 +189,12 @@ bool RollBack(Platform::IFileSystem& files, const StagingArea& area, const Commi
   // A backup left in old\ means a step above was misjudged: keep the journal.
   if (!RemoveEmptyTree(files, area.backups)) return false;
   if (!files.RemoveFile(area.journal) && files.PathExists(area.journal)) return false;
-  return RemoveTree(files, area.folder);
+  return RemoveStaging(files, area);
 }
 
 bool FinishCommit(Platform::IFileSystem& files, const StagingArea& area) {
   if (!RemoveTree(files, area.backups) || !RemoveTree(files, area.newTree)) return false;
-  return RemoveTree(files, area.folder);
+  return RemoveStaging(files, area);
 }
 
 }  // namespace InstallBackend

@@ -1,5 +1,9 @@
 #include "Installer/Engine/FileTree.h"
 
+#include <algorithm>
+
+#include "Installer/Engine/TargetPlace.h"
+
 namespace InstallBackend {
 namespace {
 
@@ -14,12 +18,14 @@ void ListBelow(Platform::IFileSystem& files, const std::wstring& root, const std
   }
   for (const Platform::FolderEntry& entry : entries) {
     const std::wstring relative = prefix + entry.name;
-    if (!entry.isFolder) {
+    if (entry.isLink) {
+      complete = false;
+    } else if (!entry.isFolder) {
       listing.files.push_back(relative);
-      continue;
+    } else {
+      listing.folders.push_back(relative);
+      ListBelow(files, root, relative + L"\\", listing, complete);
     }
-    listing.folders.push_back(relative);
-    ListBelow(files, root, relative + L"\\", listing, complete);
   }
 }
 
@@ -37,6 +43,64 @@ bool RemoveFileEvenReadOnly(Platform::IFileSystem& files, const std::wstring& pa
                                                Platform::kAttributeSystem));
   return files.RemoveFile(path);
 }
+
+// Removes a tree as it lies on its own volume, and nothing a link leads to:
+// every name is looked at before it is touched, as the system would
+// follow a link in any call on it (under Wine even a removal or a rename
+// acts on what the link names). A link, or a name that leads elsewhere,
+// stays, and with it the folders above it.
+class TreeRemoval {
+ public:
+  TreeRemoval(Platform::IFileSystem& files, Deadline until) : m_files(files), m_until(until) {}
+
+  // root must lie in its parent, which is taken to be where it says.
+  bool Remove(const std::wstring& root, bool filesToo, const std::wstring& last) {
+    m_last = last;
+    m_filesToo = filesToo;
+    const std::wstring path = WithoutSeparator(root);
+    const std::size_t separator = path.find_last_of(L"\\/");
+    Platform::PathIdentity identity;
+    Platform::PathIdentity parent;
+    if (!m_files.IdentifyPath(path, identity)) return !m_files.PathExists(path);
+    if (separator == std::wstring::npos || !m_files.IdentifyPath(path.substr(0, separator + 1), parent)) return false;
+    const std::wstring expected = WithoutSeparator(parent.finalPath) + L"\\" + path.substr(separator + 1);
+    if (!Misplacement(identity, expected, parent.volume).empty()) return false;
+    m_volume = identity.volume;
+    return RemoveFolder(path + L"\\", identity.finalPath, true);
+  }
+
+ private:
+  bool RemoveFolder(const std::wstring& folder, const std::wstring& finalPath, bool atRoot) {
+    std::vector<Platform::FolderEntry> entries;
+    if (!m_files.ListFolder(folder, entries)) return !m_files.PathExists(WithoutSeparator(folder));
+    if (atRoot && !m_last.empty()) {
+      std::stable_partition(entries.begin(), entries.end(),
+                            [this](const Platform::FolderEntry& entry) { return entry.name != m_last; });
+    }
+    for (const Platform::FolderEntry& entry : entries) {
+      if (std::chrono::steady_clock::now() > m_until) return false;
+      if (entry.isLink || (!entry.isFolder && !m_filesToo)) return false;
+      const std::wstring path = folder + entry.name;
+      const std::wstring expected = WithoutSeparator(finalPath) + L"\\" + entry.name;
+      Platform::PathIdentity identity;
+      if (!m_files.IdentifyPath(path, identity)) {
+        if (m_files.PathExists(path)) return false;
+        continue;  // gone meanwhile
+      }
+      if (!Misplacement(identity, expected, m_volume).empty()) return false;
+      if (entry.isFolder ? !RemoveFolder(path + L"\\", expected, false) : !RemoveFileEvenReadOnly(m_files, path)) {
+        return false;
+      }
+    }
+    return Gone(m_files, folder);
+  }
+
+  Platform::IFileSystem& m_files;
+  const Deadline m_until;
+  std::uint64_t m_volume = 0;
+  bool m_filesToo = true;
+  std::wstring m_last;
+};
 
 }  // namespace
 
@@ -57,26 +121,12 @@ bool ListTree(Platform::IFileSystem& files, const std::wstring& root, TreeListin
   return complete;
 }
 
-bool RemoveTree(Platform::IFileSystem& files, const std::wstring& root, Deadline until) {
-  const std::wstring folder = WithSeparator(root);
-  std::vector<Platform::FolderEntry> entries;
-  if (!files.ListFolder(folder, entries)) return !files.PathExists(WithoutSeparator(folder));
-  for (const Platform::FolderEntry& entry : entries) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    const std::wstring path = folder + entry.name;
-    if (entry.isFolder ? !RemoveTree(files, path, until) : !RemoveFileEvenReadOnly(files, path)) return false;
-  }
-  return Gone(files, folder);
+bool RemoveTree(Platform::IFileSystem& files, const std::wstring& root, Deadline until, const std::wstring& last) {
+  return TreeRemoval(files, until).Remove(root, true, last);
 }
 
 bool RemoveEmptyTree(Platform::IFileSystem& files, const std::wstring& root) {
-  const std::wstring folder = WithSeparator(root);
-  std::vector<Platform::FolderEntry> entries;
-  if (!files.ListFolder(folder, entries)) return !files.PathExists(WithoutSeparator(folder));
-  for (const Platform::FolderEntry& entry : entries) {
-    if (!entry.isFolder || !RemoveEmptyTree(files, folder + entry.name)) return false;
-  }
-  return Gone(files, folder);
+  return TreeRemoval(files, kNoDeadline).Remove(root, false, std::wstring());
 }
 
 }  // namespace InstallBackend

@@ -12,6 +12,7 @@
 #include "Installer/Engine/ProgressShare.h"
 #include "Installer/Engine/Recovery.h"
 #include "Installer/Engine/StagingArea.h"
+#include "Installer/Engine/StagingFolder.h"
 #include "Installer/Engine/WaitBounds.h"
 #include "Installer/Log/Log.h"
 
@@ -155,15 +156,16 @@ void InstallRun::Download(bool proxyOnly) {
 }
 
 // The package goes into the staging folder, never over the installed files.
+// The folder is made afresh by this run; one that is there and is not this
+// run's own was left alone by the recovery for a reason it has logged.
 void InstallRun::PrepareStaging() {
   ClearStaging();
-  m_stagingIsOurs = true;
-  m_parts.files.MakeFolder(WithoutSeparator(m_area.folder));
-  std::uint32_t attributes = 0;
-  if (m_parts.files.GetPathAttributes(WithoutSeparator(m_area.folder), attributes)) {
-    m_parts.files.SetPathAttributes(WithoutSeparator(m_area.folder), attributes | Platform::kAttributeHidden);
+  if (m_stagingIsOurs || !MakeStaging(m_parts.files, m_area)) {
+    throw InstallException(L"InstallBackend::Install Staging folder cannot be made: " +
+                               WithoutSeparator(m_area.folder),
+                           InstallException::Retry::Pointless);
   }
-  m_parts.files.MakeFolder(WithoutSeparator(m_area.newTree));
+  m_stagingIsOurs = true;
 }
 
 void InstallRun::Stage() {
@@ -189,7 +191,7 @@ void InstallRun::ClearStaging() {
   m_parts.extraction.StopFollowing();
   const Deadline until =
       Cancelled() ? std::chrono::steady_clock::now() + kCancelledCleanUpTime : kNoDeadline;
-  if (RemoveTree(m_parts.files, m_area.folder, until)) m_stagingIsOurs = false;
+  if (RemoveStaging(m_parts.files, m_area, until)) m_stagingIsOurs = false;
 }
 
 // Nothing installed is touched before the staged package has proved whole

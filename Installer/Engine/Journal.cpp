@@ -1,5 +1,6 @@
 #include "Installer/Engine/Journal.h"
 
+#include "Installer/Engine/StagingArea.h"
 #include "Platform/Text/TextConversion.h"
 
 namespace InstallBackend {
@@ -12,6 +13,8 @@ const char kFolder[] = "folder ";
 const char kFile[] = "file ";
 const char kEnd[] = "end";
 constexpr std::uint64_t kMaxJournalBytes = 64ull * 1024 * 1024;
+// No name of a file below a target is longer than a Windows path.
+constexpr std::size_t kMaxNameUnits = 259;
 
 bool StartsWith(const std::string& line, const char* prefix) { return line.rfind(prefix, 0) == 0; }
 
@@ -27,6 +30,23 @@ bool ReadAll(Platform::IFileSystem& files, const std::wstring& path, std::string
   return file->ReadAt(0, &text[0], text.size()) == static_cast<std::int64_t>(length);
 }
 
+bool IsRecordedName(const std::wstring& name) {
+  return name.size() <= kMaxNameUnits && IsInstallableName(name) && name.find(L'/') == std::wstring::npos &&
+         name.back() != L'\\';
+}
+
+JournalRead Checked(CommitPlan& plan) {
+  for (const auto* names : {&plan.newFolders, &plan.files}) {
+    for (const std::wstring& name : *names) {
+      if (!IsRecordedName(name)) {
+        plan = CommitPlan();
+        return JournalRead::Refused;
+      }
+    }
+  }
+  return JournalRead::Whole;
+}
+
 }  // namespace
 
 bool WriteJournal(Platform::IFileSystem& files, const std::wstring& path, const CommitPlan& plan) {
@@ -38,31 +58,31 @@ bool WriteJournal(Platform::IFileSystem& files, const std::wstring& path, const 
   return file && file->Write(text.data(), text.size()) && file->Flush();
 }
 
-bool ReadJournal(Platform::IFileSystem& files, const std::wstring& path, CommitPlan& plan) {
+JournalRead ReadJournal(Platform::IFileSystem& files, const std::wstring& path, CommitPlan& plan) {
   plan = CommitPlan();
   std::string text;
-  if (!ReadAll(files, path, text)) return false;
+  if (!ReadAll(files, path, text)) return JournalRead::Unreadable;
   std::size_t start = 0;
   bool headed = false;
   while (start < text.size()) {
     const std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) return false;
+    if (end == std::string::npos) return JournalRead::Unreadable;
     const std::string line = text.substr(start, end - start);
     start = end + 1;
     if (!headed) {
-      if (line != kHeading) return false;
+      if (line != kHeading) return JournalRead::Unreadable;
       headed = true;
     } else if (line == kEnd) {
-      return true;
+      return Checked(plan);
     } else if (StartsWith(line, kFolder)) {
       plan.newFolders.push_back(Rest(line, kFolder));
     } else if (StartsWith(line, kFile)) {
       plan.files.push_back(Rest(line, kFile));
     } else {
-      return false;
+      return JournalRead::Unreadable;
     }
   }
-  return false;
+  return JournalRead::Unreadable;
 }
 
 }  // namespace InstallBackend

@@ -18,8 +18,14 @@ struct CommitPlan {
 // Writes the plan and flushes it to the disk; false when any of it failed.
 bool WriteJournal(Platform::IFileSystem& files, const std::wstring& path, const CommitPlan& plan);
 
-// False when the journal is missing, unreadable or was cut short while it
-// was written (then no file was moved yet).
-bool ReadJournal(Platform::IFileSystem& files, const std::wstring& path, CommitPlan& plan);
+enum class JournalRead {
+  Whole,
+  Unreadable,  // missing, unreadable, or cut short while it was written (then no file was moved yet)
+  Refused,     // a name in it is no name a package can install: it was not written by a commit
+};
+
+// A journal is read back from a drive anybody may have written to: every
+// name in it must pass the checks of a package entry's name, or none is used.
+JournalRead ReadJournal(Platform::IFileSystem& files, const std::wstring& path, CommitPlan& plan);
 
 }  // namespace InstallBackend

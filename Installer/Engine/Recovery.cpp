@@ -1,8 +1,12 @@
 #include "Installer/Engine/Recovery.h"
 
+#include <unordered_set>
+
 #include "Installer/Engine/Commit.h"
 #include "Installer/Engine/FileTree.h"
 #include "Installer/Engine/StagingArea.h"
+#include "Installer/Engine/StagingFolder.h"
+#include "Installer/Engine/TargetPlace.h"
 #include "Installer/Log/Log.h"
 
 namespace InstallBackend {
@@ -20,29 +24,111 @@ bool Report(Platform::IFileSystem& files, bool done, const StagingArea& area, co
   return done;
 }
 
+// Nothing is touched: what is there is not the installer's to judge.
+bool Refuse(const std::wstring& path, const std::wstring& why, const char* advice) {
+  LOG_ERROR << kLogPrefix << LogText(path) << " is left as it is: " << LogText(why) << advice;
+  return false;
+}
+
+std::wstring ParentOf(const std::wstring& relative) {
+  const std::size_t separator = relative.find_last_of(L'\\');
+  return separator == std::wstring::npos ? std::wstring() : relative.substr(0, separator);
+}
+
+// Every place a roll-back moves from or to, and every folder it removes,
+// must lie where its name says before the first rename: a journal names
+// paths on a drive that anybody may have laid links on.
+class PlanCheck {
+ public:
+  PlanCheck(Platform::IFileSystem& files, const StagingArea& area) : m_place(files, area.target) {}
+
+  // Empty when the plan stays in place; else the first path that does not.
+  std::wstring FirstMisplaced(const CommitPlan& plan) {
+    const std::wstring staging = std::wstring(kStagingFolderName) + L"\\";
+    for (const std::wstring& name : {std::wstring(kStagingFolderName), staging + L"journal"}) {
+      if (!InPlaceOrMissing(name)) return name;
+    }
+    for (const std::wstring& file : plan.files) {
+      for (const std::wstring& path : {file, staging + L"new\\" + file, staging + L"old\\" + file}) {
+        if (!InPlaceOrMissing(path) || !FirstFoundFolderInPlace(ParentOf(path))) return path;
+      }
+    }
+    for (const std::wstring& folder : plan.newFolders) {
+      if (!InPlaceOrMissing(folder)) return folder;
+    }
+    return std::wstring();
+  }
+
+ private:
+  bool InPlaceOrMissing(const std::wstring& relative) {
+    return m_place.Find(relative) != TargetPlace::Found::Elsewhere;
+  }
+
+  // A move into a missing path goes through the nearest folder above it
+  // that is there.
+  bool FirstFoundFolderInPlace(const std::wstring& folder) {
+    if (folder.empty() || m_checked.count(folder)) return true;
+    const TargetPlace::Found found = m_place.Find(folder);
+    if (found == TargetPlace::Found::Elsewhere) return false;
+    if (found == TargetPlace::Found::Missing && !FirstFoundFolderInPlace(ParentOf(folder))) return false;
+    m_checked.insert(folder);
+    return true;
+  }
+
+  TargetPlace m_place;
+  std::unordered_set<std::wstring> m_checked;
+};
+
+bool RecoverJournal(Platform::IFileSystem& files, const StagingArea& area) {
+  CommitPlan plan;
+  switch (ReadJournal(files, area.journal, plan)) {
+    case JournalRead::Refused:
+      return Refuse(area.journal, L"it names a path that is not below the target or is not a file's name",
+                    "; it was not written by the installer");
+    case JournalRead::Unreadable:
+      // Cut short while it was written, no file moved yet: unless backups
+      // say otherwise, and then it is only unreadable for now.
+      if (files.PathExists(WithoutSeparator(area.backups))) return Report(files, false, area, "unreadable journal");
+      return Report(files, RemoveStaging(files, area), area, "removed an update whose journal was never finished");
+    case JournalRead::Whole:
+      break;
+  }
+  const std::wstring misplaced = PlanCheck(files, area).FirstMisplaced(plan);
+  if (!misplaced.empty()) {
+    return Refuse(area.target + misplaced, L"it is a link or leads elsewhere than its name says",
+                  "; the interrupted update is not rolled back");
+  }
+  return Report(files, RollBack(files, area, plan), area,
+                "rolled back an interrupted update of " + std::to_string(plan.files.size()) + " files");
+}
+
 }  // namespace
 
 bool RecoverInterruptedInstall(Platform::IFileSystem& files, const std::wstring& target) {
   const StagingArea area(target);
-  if (!files.PathExists(WithoutSeparator(area.folder))) return true;
+  const StagingFound found = InspectStaging(files, area);
+  switch (found.kind) {
+    case StagingFound::Nothing:
+      return true;
+    case StagingFound::Empty:
+      return Report(files, RemoveStaging(files, area), area, "removed an empty staging folder");
+    case StagingFound::Elsewhere:
+      return Refuse(WithoutSeparator(area.folder), found.why,
+                    "; it is not a folder of this drive at its place, and nothing it leads to is touched");
+    case StagingFound::NotOurs:
+      return Refuse(WithoutSeparator(area.folder), found.why,
+                    "; it is in the way of the installation: move it away or rename it, then install again");
+    case StagingFound::Ours:
+      break;
+  }
   if (files.PathExists(area.commitMark)) {
     return Report(files, FinishCommit(files, area), area, "finished the clean-up of a completed update");
   }
-  if (files.PathExists(area.journal)) {
-    CommitPlan plan;
-    if (!ReadJournal(files, area.journal, plan)) {
-      // Cut short while it was written, no file moved yet: unless backups
-      // say otherwise, and then it is only unreadable for now.
-      if (files.PathExists(WithoutSeparator(area.backups))) return Report(files, false, area, "unreadable journal");
-      return Report(files, RemoveTree(files, area.folder), area, "removed an update whose journal was never finished");
-    }
-    return Report(files, RollBack(files, area, plan), area,
-                  "rolled back an interrupted update of " + std::to_string(plan.files.size()) + " files");
-  }
+  if (files.PathExists(area.journal)) return RecoverJournal(files, area);
   // Backups without a journal or a mark come from no step of a run: leave
   // them for a run that can tell what they are.
   if (files.PathExists(WithoutSeparator(area.backups))) return Report(files, false, area, "backups without a journal");
-  return Report(files, RemoveTree(files, area.folder), area, "removed the staging folder of an unfinished install");
+  return Report(files, RemoveStaging(files, area), area, "removed the staging folder of an unfinished install");
 }
 
 }  // namespace InstallBackend

@@ -10,6 +10,7 @@ namespace InstallBackend {
 //                             old\      installed files moved aside by the commit
 //                             journal   the commit's plan, flushed before the first rename
 //                             committed the journal, renamed once every file is in place
+//                             owner     written first: the folder is the installer's own
 struct StagingArea {
   // target: "E:", "E:\" or a folder such as "E:\Apps".
   explicit StagingArea(const std::wstring& target);
@@ -20,8 +21,16 @@ struct StagingArea {
   std::wstring backups;
   std::wstring journal;
   std::wstring commitMark;
+  std::wstring ownerMark;
 };
 
 constexpr wchar_t kStagingFolderName[] = L".korvane-staging";
+constexpr wchar_t kOwnerMarkName[] = L"owner";
+
+// True for a name a package may install and a journal may name: plainly
+// relative (IsPlainRelativeName) and not in the staging folder, under its
+// own name in any case or its short 8.3 form (KORVAN~1...), which would
+// put files into the installer's work, even its commit mark.
+bool IsInstallableName(const std::wstring& relative);
 
 }  // namespace InstallBackend

@@ -17,6 +17,7 @@ const wchar_t kOpenFailed[] = L"InstallBackend::Unzip Failed to open zip file";
 const wchar_t kGetItemFailed[] = L"InstallBackend::Unzip GetZipItem failed";
 const wchar_t kUnzipItemFailed[] = L"InstallBackend::Unzip UnzipItem failed";
 const wchar_t kSameFile[] = L"InstallBackend::Unzip Two entries name the same file: ";
+const wchar_t kRefusedName[] = L"InstallBackend::Unzip Refused entry name: ";
 const wchar_t kNoRoom[] = L"InstallBackend::Unzip Not enough free space on the target: ";
 
 // Two entries whose names the file system takes for one file would leave
@@ -62,6 +63,13 @@ void CheckBeforeWriting(ZipReader& reader, int count) {
     items.push_back(std::move(item));
   }
   CheckDistinctNames(items);
+  // A name that would leave the target, name a device or reach into the
+  // installer's own folder refuses the package before anything is written.
+  for (const ZipItem& item : items) {
+    if (ResolveEntryPath(reader.BaseFolder(), item.name).empty()) {
+      throw InstallException(kRefusedName + item.name, InstallException::Retry::Pointless);
+    }
+  }
   std::uint64_t freeBytes = 0;
   if (!reader.Files().GetFreeBytes(reader.BaseFolder(), freeBytes)) return;
   const std::uint64_t needed = BytesNeeded(reader, items, freeBytes);

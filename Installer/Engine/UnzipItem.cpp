@@ -2,6 +2,7 @@
 
 #include "Common/Zip/ZipEntryName.h"
 #include "Installer/Engine/MakeFolders.h"
+#include "Installer/Engine/StagingArea.h"
 #include "Platform/Files/FileSystem.h"
 
 namespace InstallBackend {
@@ -30,7 +31,7 @@ ZipResult CopyEntryData(const EntryRead& read, std::vector<unsigned char>& buffe
 }  // namespace
 
 std::wstring ResolveEntryPath(const std::wstring& baseFolder, const std::wstring& name) {
-  if (!IsContainedEntryName(name)) return std::wstring();
+  if (!name.empty() && !IsInstallableName(name)) return std::wstring();
   if (baseFolder.size() + name.size() > kMaxPathUnits) return std::wstring();
   return baseFolder + name;
 }

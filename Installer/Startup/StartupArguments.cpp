@@ -51,6 +51,12 @@ std::wstring FindArgumentValue(const std::vector<std::wstring>& arguments, const
   return std::wstring();
 }
 
+bool IsAbsoluteTarget(const std::wstring& path) {
+  if (path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
+  const wchar_t letter = path[0];
+  return (letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z');
+}
+
 bool RequestsAppUpdate(const std::wstring& rawCommandLine) {
   return rawCommandLine.find(kAppUpdateSwitch) != std::wstring::npos;
 }

@@ -12,6 +12,11 @@ struct StartupValues {
 
 StartupValues ParseStartupArguments(const std::vector<std::wstring>& arguments);
 
+// True for a target that names its place on its own: a drive letter, a
+// colon and a separator ("E:\", "E:\Apps"). "E:Apps" or "E:" would depend on
+// the drive's current directory, which the install itself changes.
+bool IsAbsoluteTarget(const std::wstring& path);
+
 // The argument after the first one equal to name (case-sensitive), or empty.
 std::wstring FindArgumentValue(const std::vector<std::wstring>& arguments, const std::wstring& name);
 

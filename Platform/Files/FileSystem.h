@@ -46,6 +46,16 @@ class WritableFile {
 struct FolderEntry {
   std::wstring name;
   bool isFolder = false;
+  // A link (symbolic link, junction, mount point): whatever it names lies
+  // elsewhere, so it is never walked into, moved or removed.
+  bool isLink = false;
+};
+
+// Where a path leads once the system has followed every link on the way.
+struct PathIdentity {
+  std::wstring finalPath;         // as "E:\a\b", or "/mnt/a/b" natively
+  std::uint64_t volume = 0;       // the volume's serial number (the device natively)
+  bool isLink = false;            // the path's last component is itself a link
 };
 
 // The file, folder and volume operations of the install: the install
@@ -73,6 +83,9 @@ class IFileSystem {
   // True when the path's attributes can be read: a file or a folder is there.
   virtual bool PathExists(const std::wstring& path) = 0;
   virtual bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) = 0;
+  // False when the path cannot be opened (it does not exist, or it is
+  // locked against every access).
+  virtual bool IdentifyPath(const std::wstring& path, PathIdentity& identity) = 0;
   virtual bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
   // The size of an existing file; false when there is none or it cannot be read.
   virtual bool GetFileSize(const std::wstring& path, std::uint64_t& size) = 0;

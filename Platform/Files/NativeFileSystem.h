@@ -17,6 +17,7 @@ class NativeFileSystem final : public IFileSystem {
   bool PathExists(const std::wstring& path) override;
   bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) override;
   bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) override;
+  bool IdentifyPath(const std::wstring& path, PathIdentity& identity) override;
   bool GetFileSize(const std::wstring& path, std::uint64_t& size) override;
   bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) override;
   bool MakeFolder(const std::wstring& path) override;

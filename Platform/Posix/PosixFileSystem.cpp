@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <ctime>
 #include <vector>
 
@@ -159,6 +160,20 @@ bool NativeFileSystem::PathExists(const std::wstring& path) {
   return ::stat(NativePath(path).c_str(), &info) == 0;
 }
 
+bool NativeFileSystem::IdentifyPath(const std::wstring& path, PathIdentity& identity) {
+  const std::string native = NativePath(path);
+  struct stat own;
+  struct stat followed;
+  if (::lstat(native.c_str(), &own) != 0 || ::stat(native.c_str(), &followed) != 0) return false;
+  char* resolved = ::realpath(native.c_str(), nullptr);
+  if (!resolved) return false;
+  identity.finalPath = Utf8ToUtf16(resolved);
+  ::free(resolved);
+  identity.volume = static_cast<std::uint64_t>(followed.st_dev);
+  identity.isLink = S_ISLNK(own.st_mode);
+  return true;
+}
+
 bool NativeFileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
   struct stat info;
   if (::stat(NativePath(path).c_str(), &info) != 0) return false;
@@ -231,8 +246,8 @@ bool NativeFileSystem::ListFolder(const std::wstring& folder, std::vector<Folder
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     struct stat info;
-    const bool folderEntry = ::lstat((native + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    entries.push_back({Utf8ToUtf16(name), folderEntry});
+    const bool known = ::lstat((native + "/" + name).c_str(), &info) == 0;
+    entries.push_back({Utf8ToUtf16(name), known && S_ISDIR(info.st_mode), known && S_ISLNK(info.st_mode)});
   }
   return errno == 0;
 }

@@ -107,6 +107,28 @@ class FolderSearch {
   HANDLE m_handle;
 };
 
+// "\\?\E:\a" -> "E:\a"; "\\?\UNC\server\share" -> "\\server\share".
+std::wstring WithoutLongPathPrefix(const std::wstring& path) {
+  if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
+  if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
+  return path;
+}
+
+bool FinalPathOf(HANDLE handle, std::wstring& path) {
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return false;
+    if (length < buffer.size()) {
+      path = WithoutLongPathPrefix(std::wstring(buffer.data(), length));
+      return true;
+    }
+    buffer.resize(length + 1);
+  }
+  return false;
+}
+
 }  // namespace
 
 // The archive is read while the download still appends to it: a reader
@@ -157,6 +179,25 @@ bool NativeFileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t
   const DWORD found = ::GetFileAttributesW(path.c_str());
   if (found == INVALID_FILE_ATTRIBUTES) return false;
   attributes = found;
+  return true;
+}
+
+// The path is opened without access rights, following links as every
+// other call does: the identity is that of whatever the other calls would
+// touch. Wine shows a Unix symbolic link to a file as a plain file; only
+// where it leads gives it away.
+bool NativeFileSystem::IdentifyPath(const std::wstring& path, PathIdentity& identity) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  UniqueHandle handle(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!handle.Valid() || !FinalPathOf(handle.Get(), identity.finalPath) ||
+      !::GetFileInformationByHandle(handle.Get(), &information)) {
+    return false;
+  }
+  identity.volume = information.dwVolumeSerialNumber;
+  identity.isLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   return true;
 }
 
@@ -219,7 +260,8 @@ bool NativeFileSystem::ListFolder(const std::wstring& folder, std::vector<Folder
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
-    entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                       (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
   } while (search.Next(found));
   return ::GetLastError() == ERROR_NO_MORE_FILES;
 }

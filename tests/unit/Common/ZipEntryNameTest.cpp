@@ -23,6 +23,19 @@ TEST(IsContainedEntryName, RefusesEveryDotDotComponent) {
   }
 }
 
+TEST(IsPlainRelativeName, RefusesDevicesStreamsRootsAndNamesWindowsRefuses) {
+  for (const wchar_t* name :
+       {L"NUL", L"nul.txt", L"data/NUL", L"sub/aux.dat", L"com1.txt", L"LPT9", L"Con .log", L"COM\u00B9.txt",
+        L"conout$", L"a.txt:stream", L"C:x", L"/etc/x", L"\\\\server\\share", L"a?b", L"a*", L"a|b", L"a\u0001",
+        L"../up", L""}) {
+    EXPECT_FALSE(IsPlainRelativeName(name)) << name;
+  }
+  for (const wchar_t* name : {L"Korvane.exe", L"data/signatures.db", L"COM10.txt", L"nullable/x", L"console.txt",
+                              L"LPT0", L"auxiliary", L"folder/", L".hidden"}) {
+    EXPECT_TRUE(IsPlainRelativeName(name)) << name;
+  }
+}
+
 }  // namespace
 
 TEST(FoldEntryPath, NamesTheDriveTakesForOneFileGetOneKey) {

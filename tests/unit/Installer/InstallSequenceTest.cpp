@@ -42,6 +42,7 @@ struct FakeFileSystem final : Platform::IFileSystem {
   }
   bool PathExists(const std::wstring&) override { return false; }
   bool GetPathAttributes(const std::wstring&, std::uint32_t&) override { return false; }
+  bool IdentifyPath(const std::wstring&, Platform::PathIdentity&) override { return false; }
   bool SetPathAttributes(const std::wstring&, std::uint32_t) override { return false; }
   bool GetFileSize(const std::wstring&, std::uint64_t&) override { return false; }
   bool GetFreeBytes(const std::wstring&, std::uint64_t& bytes) override {

@@ -84,4 +84,12 @@ TEST(StartupArguments, InstalledExecutableSitsInTheDriveRoot) {
   EXPECT_EQ(InstalledExecutablePath(L'E'), L"E:\\Korvane.exe");
 }
 
+// A target that depends on a drive's current directory is no target.
+TEST(StartupArguments, OnlyAFullPathIsAnInstallTarget) {
+  for (const wchar_t* path : {L"E:\\", L"e:/", L"E:\\Apps", L"Z:\\a\\b"}) EXPECT_TRUE(IsAbsoluteTarget(path)) << path;
+  for (const wchar_t* path : {L"E:", L"E:Apps", L"Apps", L"\\Apps", L"\\\\server\\share", L"1:\\", L""}) {
+    EXPECT_FALSE(IsAbsoluteTarget(path)) << path;
+  }
+}
+
 }  // namespace

@@ -11,19 +11,16 @@
 #include <set>
 #include <string>
 
-#include "Installer/Engine/InstallSequence.h"
 #include "Installer/Engine/Recovery.h"
-#include "Platform/SystemServices.h"
-#include "Support/FakeDriveInfoSource.h"
 #include "Support/FaultyFileSystem.h"
-#include "Support/LogCapture.h"
-#include "Support/TestArchives.h"
+#include "Support/UpdateRig.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using KorvaneTest::Differences;
 using KorvaneTest::FaultyFileSystem;
-using Tree = std::map<std::string, std::string>;  // relative path -> contents; folders end with "/"
+using KorvaneTest::Tree;
 
 const Tree kOldVersion = {
     {"Korvane.exe", "MZ old version"},
@@ -50,66 +47,22 @@ Tree NewVersion() {
   return tree;
 }
 
-// A path the engine made (with backslashes) as the host's file system
-// takes it.
-fs::path HostPath(std::wstring path) {
-#ifndef _WIN32
-  for (wchar_t& c : path) {
-    if (c == L'\\') c = L'/';
-  }
+#ifdef _WIN32
+const wchar_t kLetter[] = L"U:";
+#else
+const wchar_t kLetter[] = L"\\";  // what the engine takes as the "drive" of a path without one
 #endif
-  return KorvaneTest::ToPath(path);
-}
-
-// The download brings the test archive; the signature check accepts the
-// new version's Korvane.exe only.
-struct PackageSource final : InstallBackend::IPackageDownload, Platform::IMakerSignatureCheck {
-  std::wstring Download(const std::wstring& folder, IInstallListener*, const CancelFlag&, bool,
-                        InstallBackend::IArchiveGrowth*) override {
-    const fs::path archive = HostPath(folder) / "Korvane.zip";
-    try { fs::create_directories(archive.parent_path());
-    fs::copy_file(KorvaneTest::ToPath(KorvaneTest::ArchivePath("update_v2.zip")), archive,
-                  fs::copy_options::overwrite_existing); } catch (const std::exception& e) { ADD_FAILURE() << e.what(); throw; }
-    return folder + L"Korvane.zip";
-  }
-  Platform::SignatureCheck CheckMakerSignature(const std::wstring& path) override {
-    Platform::SignatureCheck check;
-    if (KorvaneTest::ReadWholeFile(HostPath(path)) == "MZ new version") check.result = 0;
-    return check;
-  }
-  Platform::SignatureCheck StartIfGenuine(const std::wstring&, const std::wstring&, const std::wstring&) override {
-    ADD_FAILURE() << "an update itself starts nothing";
-    return Platform::SignatureCheck();
-  }
-};
-
-// The paths whose presence or contents differ, one a line.
-std::string Differences(const Tree& found, const Tree& expected) {
-  std::string text;
-  for (const auto& [name, contents] : found) {
-    const auto other = expected.find(name);
-    if (other == expected.end()) text += "unexpected " + name + "\n";
-    else if (other->second != contents) text += "different " + name + "\n";
-  }
-  for (const auto& entry : expected) {
-    if (!found.count(entry.first)) text += "missing " + entry.first + "\n";
-  }
-  return text;
-}
 
 class Transaction : public ::testing::Test {
  protected:
-  Transaction() {
+  Transaction() : m_rig(kLetter) {
 #ifdef _WIN32
     // The unit tests' drive U:, a real Wine drive as the installer sees one.
     m_targetText = L"U:\\transaction";
-    const std::wstring letter = L"U:";
 #else
     m_targetText = m_scratch.Text() + L"drive";
-    const std::wstring letter = L"\\";  // what the engine takes as the "drive" of a path without one
 #endif
     m_target = KorvaneTest::ToPath(m_targetText);
-    m_drives.AddDisk(L"USBSTOR\\DISK&VEN_X\\0123456789&0", L"D1", {{L"P1", {letter}}});
   }
   ~Transaction() override {
     std::error_code ignored;
@@ -119,36 +72,19 @@ class Transaction : public ::testing::Test {
   void InstallOldVersion() {
     std::error_code ignored;
     fs::remove_all(m_target, ignored);
-    fs::create_directories(m_target);
-    for (const auto& [name, contents] : kOldVersion) {
-      if (name.back() == '/') {
-        fs::create_directories(m_target / name);
-      } else {
-        std::ofstream(m_target / name, std::ios::binary) << contents;
-      }
-    }
+    KorvaneTest::WriteTree(m_target, kOldVersion);
   }
 
   // The update through the install sequence on files; true when it succeeded.
   bool Update(Platform::IFileSystem& files, IInstallListener* listener = nullptr) {
-    InstallBackend::PackageExtraction extraction(files);
-    const InstallBackend::InstallParts parts{files, m_drives, m_source, m_source, extraction};
-    const bool updated = InstallBackend::Install(parts, m_targetText, m_scratch.Text() + L"work", listener, m_cancel);
+    const bool updated = m_rig.Install(files, m_targetText, m_scratch.Text() + L"work", m_cancel, listener);
     // What comes next stands for another process, whose current directory
     // holds no folder of the drive (Windows removes none that is one).
     fs::current_path(m_scratch.Path());
     return updated;
   }
 
-  Tree Snapshot() const {
-    Tree tree;
-    for (const auto& entry : fs::recursive_directory_iterator(m_target)) {
-      const std::string name = entry.path().lexically_relative(m_target).generic_u8string();
-      tree[entry.is_directory() ? name + "/" : name] =
-          entry.is_directory() ? std::string() : KorvaneTest::ReadWholeFile(entry.path());
-    }
-    return tree;
-  }
+  Tree Snapshot() const { return KorvaneTest::Snapshot(m_target); }
 
   // Runs the update failing at operation failAt, then the next run's
   // recovery; the drive must hold the version the update's result claims.
@@ -176,8 +112,7 @@ class Transaction : public ::testing::Test {
   KorvaneTest::CurrentDirectoryRestorer m_restorer;
   KorvaneTest::ScratchFolder m_scratch;
   KorvaneTest::LogCapture m_log;
-  KorvaneTest::FakeDriveInfoSource m_drives;
-  PackageSource m_source;
+  KorvaneTest::InstallRig m_rig;
   CancelFlag m_cancel;
   std::wstring m_targetText;
   fs::path m_target;

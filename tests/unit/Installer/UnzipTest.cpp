@@ -79,6 +79,7 @@ const std::wstring kOpenFailed = L"InstallBackend::Unzip Failed to open zip file
 const std::wstring kItemFailed = L"InstallBackend::Unzip UnzipItem failed";
 const std::wstring kDescribeFailed = L"InstallBackend::Unzip GetZipItem failed";
 const std::wstring kSameFile = L"InstallBackend::Unzip Two entries name the same file: ";
+const std::wstring kRefused = L"InstallBackend::Unzip Refused entry name: ";
 
 const ExtractionCase kExtractionCases[] = {
     {"four_entries.zip", L"", {"part1.txt", "part2.txt", "part3.txt", "part4.txt"},
@@ -121,20 +122,26 @@ const ExtractionCase kExtractionCases[] = {
     {"long_name.zip", kDescribeFailed, {"short.txt"}, {}},
     {"unreadable_central.zip", kDescribeFailed, {"one.txt"}, {}},
     // A 259-unit name fits an item, but not below any base folder.
-    {"ok_259.zip", kItemFailed, {}, {}},
+    {"ok_259.zip", kRefused + std::wstring(255, L'm') + L".txt", {}, {}},
     // Damaged data fails the entry; what came before stays, and the failed
     // entry is left as far as it was written.
     {"damaged_deflate.zip", kItemFailed, {"bad.txt", "good.txt"}, {{"good.txt", 500, ""}}},
     {"crc_mismatch.zip", kItemFailed, {"flipped.txt", "good.txt"}, {{"good.txt", 4, "good"}, {"flipped.txt", 0, ""}}},
     {"stored_short.zip", kItemFailed, {"short.bin"}, {}},
     {"encrypted.zip", kItemFailed, {"readme.txt"}, {}},
-    // Names that climb above the target are never written; guarded names
-    // land below it.
-    {"escape.zip", kItemFailed, {"inside.txt"}, {{"inside.txt", 6, "inside"}}},
-    {"escape_dots.zip", kItemFailed, {"inside.txt"}, {{"inside.txt", 6, "inside"}}},
-    // guarded_distinct stops at dir/../../f.
-    {"guarded_distinct.zip", kItemFailed,
-     {"b", "etc/", "etc/x", "server/", "server/share/", "server/share/s.txt", "tools/", "tools/a.txt"}, {}},
+    // Names that climb above the target, name a device or a stream, or
+    // reach into the installer's staging folder refuse the archive before
+    // anything is written.
+    {"escape.zip", kRefused + L"../outside.txt", {}, {}},
+    {"escape_dots.zip", kRefused + L"../outside.txt", {}, {}},
+    {"guarded_distinct.zip", kRefused + L"../f", {}, {}},
+    {"owned_commit_mark.zip", kRefused + L".korvane-staging/committed", {}, {}},
+    {"owned_upper.zip", kRefused + L".KORVANE-STAGING/x", {}, {}},
+    {"owned_short.zip", kRefused + L"KORVAN~1/x", {}, {}},
+    {"device_nul.zip", kRefused + L"NUL", {}, {}},
+    {"device_com1.zip", kRefused + L"com1.txt", {}, {}},
+    {"device_in_folder.zip", kRefused + L"sub/aux.dat", {}, {}},
+    {"stream_name.zip", kRefused + L"inside.txt:hidden", {}, {}},
     // Entries that name one file on the drive refuse the archive first.
     {"same_file_twice.zip", kSameFile + L"README.TXT", {}, {}},
     {"trailing_dot_twice.zip", kSameFile + L"Notes.txt.", {}, {}},

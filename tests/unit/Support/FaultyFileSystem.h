@@ -34,6 +34,9 @@ class FaultyFileSystem final : public Platform::IFileSystem {
   bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) override {
     return !Fails() && m_real.GetPathAttributes(path, attributes);
   }
+  bool IdentifyPath(const std::wstring& path, Platform::PathIdentity& identity) override {
+    return !Fails() && m_real.IdentifyPath(path, identity);
+  }
   bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) override {
     return !Fails() && m_real.SetPathAttributes(path, attributes);
   }

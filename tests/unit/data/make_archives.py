@@ -405,6 +405,13 @@ def make_python_archives(out):
         ("inside.txt", b"inside", D), (info("dir/../../outside.txt"), b"outside", D)])
     python_zip(os.path.join(out, "escape_dots.zip"), [
         ("inside.txt", b"inside", D), (info("../outside.txt"), b"outside", D)])
+    # Names the installer owns (its staging folder, in any case or its 8.3
+    # form) and names Windows takes for devices, each after a good entry.
+    for archive, name in (("owned_commit_mark.zip", ".korvane-staging/committed"),
+                          ("owned_upper.zip", ".KORVANE-STAGING/x"), ("owned_short.zip", "KORVAN~1/x"),
+                          ("device_nul.zip", "NUL"), ("device_com1.zip", "com1.txt"),
+                          ("device_in_folder.zip", "sub/aux.dat"), ("stream_name.zip", "inside.txt:hidden")):
+        python_zip(os.path.join(out, archive), [("inside.txt", b"inside", D), (info(name), b"hostile", D)])
     python_zip(os.path.join(out, "long_name.zip"), [
         ("short.txt", b"short", D), ("n" * 256 + ".txt", b"too long", D)])
     python_zip(os.path.join(out, "ok_259.zip"), [("m" * 255 + ".txt", b"fits", D)])

@@ -26,6 +26,7 @@ class LockedFile : public ::testing::Test {
   LockedFile() {
     fs::remove_all(kTarget);
     Write(kTarget + L"\\Korvane.exe", "old");
+    Write(kTarget + L"\\.korvane-staging\\owner", "");
     Write(kTarget + L"\\.korvane-staging\\new\\Korvane.exe", "new");
   }
   ~LockedFile() override { fs::remove_all(kTarget); }
