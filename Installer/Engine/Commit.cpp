@@ -84,8 +84,9 @@ void Commit::Plan() {
       m_installed.insert(file);
       if (attributes & Platform::kAttributeDirectory) Undo(L"A folder is in the way of file ", m_area.target + file);
       if (!place.IsInPlace(file)) Undo(L"A link is in the way of file ", m_area.target + file);
-      // Windows never replaces a read-only file; neither does an update.
-      if (attributes & Platform::kAttributeReadOnly) Undo(L"Read-only file in the way: ", m_area.target + file);
+      // A read-only file the package names is the application's own: it is
+      // renamed aside like any other (a rename is allowed), and the new
+      // file brings the attribute the package gives it.
     }
   }
   m_plan.files = staged.files;
@@ -113,7 +114,11 @@ bool Commit::Run() {
     Place(m_plan.files[i]);
     if (m_listener) m_listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
   }
-  if (!m_files.MovePath(m_area.journal, m_area.commitMark)) Undo(L"Commit cannot be marked: ", m_area.commitMark);
+  // Only a mark on the disk makes the commit final: the screen's "complete",
+  // an update's restart and the removal of the backups all come after it.
+  if (!m_files.MovePathThrough(m_area.journal, m_area.commitMark)) {
+    Undo(L"Commit cannot be marked: ", m_area.commitMark);
+  }
   return true;
 }
 

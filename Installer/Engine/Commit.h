@@ -19,7 +19,7 @@ namespace InstallBackend {
 // staging folder are left for FinishCommit. False after a cancel, rolled
 // back. Raises InstallException (no new
 // download can help) for a failure, after the roll-back: a folder or file of
-// the package blocked by a file, folder or read-only file in the target, an
+// the package blocked by a file or folder (or a link) in the target, an
 // installed file that stays locked for seconds, a journal that cannot be
 // written, a rename that fails.
 bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, IInstallListener* listener,

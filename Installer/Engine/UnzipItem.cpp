@@ -22,7 +22,9 @@ ZipResult CopyEntryData(const EntryRead& read, std::vector<unsigned char>& buffe
     if (cancel && cancel->IsSet()) return ZipWriteFailed;
     if (block.ended) {
       file.SetTimes(item.creationTime, item.accessTime, item.modificationTime);
-      return ZipOk;
+      // On the disk before the commit's journal names it: a stick pulled
+      // after the commit must not keep a name whose data never arrived.
+      return file.Flush() ? ZipOk : ZipWriteFailed;
     }
     if (block.produced == 0) return ZipInflateFailed;
   }

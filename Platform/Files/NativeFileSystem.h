@@ -24,6 +24,7 @@ class NativeFileSystem final : public IFileSystem {
   bool RemoveFile(const std::wstring& path) override;
   bool RemoveFolder(const std::wstring& path) override;
   bool MovePath(const std::wstring& from, const std::wstring& to) override;
+  bool MovePathThrough(const std::wstring& from, const std::wstring& to) override;
   bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) override;
   bool SetCurrentFolder(const std::wstring& path) override;
   std::int64_t CurrentUtcOffsetTicks() override;

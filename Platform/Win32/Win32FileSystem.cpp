@@ -250,6 +250,10 @@ bool NativeFileSystem::MovePath(const std::wstring& from, const std::wstring& to
   return ::MoveFileExW(from.c_str(), to.c_str(), 0) != FALSE;
 }
 
+bool NativeFileSystem::MovePathThrough(const std::wstring& from, const std::wstring& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool NativeFileSystem::ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
   entries.clear();
   std::wstring parent = folder;

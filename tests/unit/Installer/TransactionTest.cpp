@@ -188,4 +188,26 @@ TEST_F(Transaction, CrashDuringRecoveryIsRecoveredByTheRunAfter) {
   }
 }
 
+bool IsReadOnly(const fs::path& path) {
+  return (fs::status(path).permissions() & fs::perms::owner_write) == fs::perms::none;
+}
+
+// A build system's read-only outputs: every run over them succeeds, and each
+// file ends with the attribute its package gives it.
+TEST_F(Transaction, ReadOnlyFilesOfThePackageAreReplacedByEveryRun) {
+  for (const std::string version : {"1", "1", "2", "1"}) {
+    m_rig.source.archive = "readonly_v" + version + ".zip";
+    m_rig.source.genuine = "MZ version " + version;
+    EXPECT_TRUE(Update(Platform::TheSystem().files)) << version << ::testing::PrintToString(m_log.lines());
+    EXPECT_EQ(KorvaneTest::ReadWholeFile(m_target / "data" / "dos.db"), "dos " + version);
+    EXPECT_EQ(KorvaneTest::ReadWholeFile(m_target / "data" / "unix.db"), "unix " + version);
+    EXPECT_EQ(IsReadOnly(m_target / "data" / "dos.db"), version == "1") << version;
+    EXPECT_EQ(IsReadOnly(m_target / "data" / "unix.db"), version == "1") << version;
+    EXPECT_FALSE(fs::exists(m_target / ".korvane-staging")) << version;
+  }
+  for (const auto& entry : fs::recursive_directory_iterator(m_target)) {
+    fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add);
+  }
+}
+
 }  // namespace

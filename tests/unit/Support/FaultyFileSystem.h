@@ -52,6 +52,9 @@ class FaultyFileSystem final : public Platform::IFileSystem {
   bool MovePath(const std::wstring& from, const std::wstring& to) override {
     return !Fails() && m_real.MovePath(from, to);
   }
+  bool MovePathThrough(const std::wstring& from, const std::wstring& to) override {
+    return !Fails() && m_real.MovePathThrough(from, to);
+  }
   bool ListFolder(const std::wstring& folder, std::vector<Platform::FolderEntry>& entries) override {
     return !Fails() && m_real.ListFolder(folder, entries);
   }

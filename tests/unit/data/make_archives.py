@@ -427,6 +427,13 @@ def make_python_archives(out):
         ("fresh/empty/", b"", S),
         ("fresh/notes.txt", b"new notes", D),
     ])
+    # Versions whose files a build system made read-only (the DOS bit, a
+    # Unix mode without write), and a later one whose files are not.
+    for version, dos, unix in (("1", 0x21, 0o100444), ("2", 0x20, 0o100644)):
+        python_zip(os.path.join(out, "readonly_v%s.zip" % version), [
+            (info("Korvane.exe", 0, dos), ("MZ version " + version).encode(), D),
+            (info("data/dos.db", 0, dos), ("dos " + version).encode(), D),
+            (info("data/unix.db", 3, unix << 16), ("unix " + version).encode(), D)])
     make_damaged(out)
 
 
