@@ -4,6 +4,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "Common/Zip/ZipEntryName.h"
 #include "Installer/Engine/FileTree.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/StagingFolder.h"
@@ -31,13 +32,15 @@ std::wstring ParentOf(const std::wstring& relative) {
 
 class Commit {
  public:
-  Commit(Platform::IFileSystem& files, const StagingArea& area, IInstallListener* listener, const CancelFlag& cancel)
-      : m_files(files), m_area(area), m_listener(listener), m_cancel(cancel) {}
+  Commit(Platform::IFileSystem& files, const StagingArea& area, const PackageList& package,
+         IInstallListener* listener, const CancelFlag& cancel)
+      : m_files(files), m_area(area), m_package(package), m_listener(listener), m_cancel(cancel) {}
 
   bool Run();
 
  private:
   void Plan();
+  void CheckStaged();
   void Place(const std::wstring& relative);
   void MakeBackupFolders(const std::wstring& relative);
   bool MoveAside(const std::wstring& installed, const std::wstring& backup);
@@ -45,6 +48,7 @@ class Commit {
 
   Platform::IFileSystem& m_files;
   const StagingArea& m_area;
+  const PackageList& m_package;
   IInstallListener* m_listener;
   const CancelFlag& m_cancel;
   CommitPlan m_plan;
@@ -56,9 +60,33 @@ class Commit {
 // holds is found before the first one: the journal is only written for a
 // commit that can go through. A refusal here still removes the staging
 // folder, as every end of the commit does.
-void Commit::Plan() {
+// The staging folder holds what was verified, no less and no more: a file
+// that went missing (another program's antivirus quarantines files it
+// does not know) must not leave the old one in place under a "complete".
+void Commit::CheckStaged() {
   TreeListing staged;
   if (!ListTree(m_files, m_area.newTree, staged)) Undo(L"Staged files cannot be listed: ", m_area.newTree);
+  std::unordered_set<std::wstring> listed;
+  for (const std::wstring& folder : m_package.folders) listed.insert(FoldEntryPath(folder));
+  for (const PackageList::File& file : m_package.files) {
+    std::uint64_t size = 0;
+    if (!m_files.GetFileSize(m_area.newTree + file.name, size) || size != file.size) {
+      Undo(L"Staged file is missing or incomplete: ", m_area.newTree + file.name);
+    }
+    listed.insert(FoldEntryPath(file.name));
+  }
+  for (const auto* names : {&staged.folders, &staged.files}) {
+    for (const std::wstring& name : *names) {
+      if (!listed.count(FoldEntryPath(name))) Undo(L"Staged file is not in the package: ", m_area.newTree + name);
+    }
+  }
+}
+
+void Commit::Plan() {
+  CheckStaged();
+  TreeListing staged;
+  staged.folders = m_package.folders;
+  for (const PackageList::File& file : m_package.files) staged.files.push_back(file.name);
   // A file is never placed through a link, nor an installed one moved
   // aside through one: the target may hold links someone laid there.
   TargetPlace place(m_files, m_area.target);
@@ -178,9 +206,9 @@ bool PutBack(Platform::IFileSystem& files, const StagingArea& area, const std::w
 
 }  // namespace
 
-bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, IInstallListener* listener,
-                  const CancelFlag& cancel) {
-  return Commit(files, area, listener, cancel).Run();
+bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, const PackageList& package,
+                  IInstallListener* listener, const CancelFlag& cancel) {
+  return Commit(files, area, package, listener, cancel).Run();
 }
 
 bool RollBack(Platform::IFileSystem& files, const StagingArea& area, const CommitPlan& plan) {

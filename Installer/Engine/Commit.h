@@ -3,12 +3,16 @@
 
 #include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/Journal.h"
+#include "Installer/Engine/PackageList.h"
 #include "Installer/Engine/StagingArea.h"
 #include "Platform/Files/FileSystem.h"
 
 namespace InstallBackend {
 
-// Puts the package staged in area.newTree in place over the target:
+// Puts the package staged in area.newTree in place over the target, the
+// files and folders of `package` and nothing else: every one of its files
+// must be staged whole (with its size) and nothing else may be, or the
+// commit fails before it touches anything.
 // journal, then for every file the installed copy moved into area.backups
 // and the staged one moved into place, then the commit mark. Before the mark
 // nothing is final: a cancel (read between steps) or a failure moves every
@@ -22,8 +26,8 @@ namespace InstallBackend {
 // the package blocked by a file or folder (or a link) in the target, an
 // installed file that stays locked for seconds, a journal that cannot be
 // written, a rename that fails.
-bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, IInstallListener* listener,
-                  const CancelFlag& cancel);
+bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, const PackageList& package,
+                  IInstallListener* listener, const CancelFlag& cancel);
 
 // Undoes a commit that has not reached its mark, whatever step it stopped
 // at, and removes the staging folder. Every step can be repeated: false

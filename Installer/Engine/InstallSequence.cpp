@@ -199,15 +199,16 @@ void InstallRun::ClearStaging() {
 // maker's.
 bool InstallRun::VerifyAndCommit() {
   if (Cancelled() || !StagedApplicationIsGenuine()) return Fail();
+  const PackageList& package = m_parts.extraction.Verified();
   m_stagingIsOurs = false;
   bool committed = false;
   const bool ended = Attempt(
-      [this, &committed] {
+      [this, &committed, &package] {
         if (m_listener) {
           ProgressShare share(*m_listener, m_stagingShare, 1.0f - m_stagingShare);
-          committed = CommitStaged(m_parts.files, m_area, &share, m_cancel);
+          committed = CommitStaged(m_parts.files, m_area, package, &share, m_cancel);
         } else {
-          committed = CommitStaged(m_parts.files, m_area, nullptr, m_cancel);
+          committed = CommitStaged(m_parts.files, m_area, package, nullptr, m_cancel);
         }
       },
       "Commit Generic exception");

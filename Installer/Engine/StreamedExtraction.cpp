@@ -194,11 +194,14 @@ bool StreamedExtraction::WalkOneEntry(FolderMaker& folders, std::vector<unsigned
 void StreamedExtraction::Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
                                const CancelFlag& cancel) {
   m_kept = 0;
+  m_verified = PackageList();
   if (m_following && zipPath == m_archivePath && WithSeparator(drive) == m_folder) {
     Finish(listener, cancel);
   } else {
     StopFollowing();
-    PackageExtraction(m_files).Unzip(zipPath, drive, listener, cancel);
+    PackageExtraction ordinary(m_files);
+    ordinary.Unzip(zipPath, drive, listener, cancel);
+    m_verified = ordinary.Verified();
   }
 }
 
@@ -218,7 +221,7 @@ void StreamedExtraction::Finish(IInstallListener* listener, const CancelFlag& ca
   if (reader && StagedAgree(*reader, inPlace)) {
     LOG_INFO << "InstallBackend::Unzip " << m_staged.size() << " entries were extracted during the download";
     m_kept = static_cast<int>(m_staged.size());
-    ExtractEntries(*reader, listener, cancel, [this, &inPlace](int index, const ZipItem& item) {
+    ExtractEntries(*reader, listener, cancel, m_verified, [this, &inPlace](int index, const ZipItem& item) {
       if (!inPlace[static_cast<std::size_t>(index)]) return false;
       FinishStagedFile(item.name, item.attributes);
       return true;
@@ -231,7 +234,7 @@ void StreamedExtraction::Finish(IInstallListener* listener, const CancelFlag& ca
   RemoveTree(m_files, m_folder);
   m_files.MakeFolder(WithoutSeparator(m_folder));
   reader = OpenPackage(m_files, m_archivePath, m_folder);
-  ExtractEntries(*reader, listener, cancel);
+  ExtractEntries(*reader, listener, cancel, m_verified);
 }
 
 // Every written entry must be one the central directory lists, at the place

@@ -49,6 +49,7 @@ class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowt
   // ordinary way.
   void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
              const CancelFlag& cancel) override;
+  const PackageList& Verified() const override { return m_verified; }
   // How many entries written during the download the last Unzip kept.
   int EntriesKept() const { return m_kept; }
 
@@ -72,6 +73,7 @@ class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowt
   std::int64_t m_utcOffsetTicks = 0;
   bool m_following = false;
   int m_kept = 0;
+  PackageList m_verified;
 
   std::mutex m_mutex;
   std::condition_variable m_grown;

@@ -103,8 +103,9 @@ std::unique_ptr<ZipReader> OpenPackage(Platform::IFileSystem& files, const std::
   return reader;
 }
 
-void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelFlag& cancel,
+void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelFlag& cancel, PackageList& verified,
                     const WrittenEntries& written) {
+  PackageListBuilder list(verified);
   ZipItem summary;
   if (GetZipItem(&reader, -1, summary) != ZipOk) throw InstallException(kGetItemFailed);
   const int count = summary.index;
@@ -126,14 +127,16 @@ void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelF
       throw InstallException(kUnzipItemFailed, code == ZipInflateFailed ? InstallException::Retry::Worthwhile
                                                                         : InstallException::Retry::Pointless);
     }
+    list.Add(item);
     if (listener) listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
   }
 }
 
 void PackageExtraction::Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
                               const CancelFlag& cancel) {
+  m_verified = PackageList();
   std::unique_ptr<ZipReader> reader = OpenPackage(m_files, zipPath, drive);
-  ExtractEntries(*reader, listener, cancel);
+  ExtractEntries(*reader, listener, cancel, m_verified);
   CloseZipFile(std::move(reader));
 }
 

@@ -6,6 +6,7 @@
 #include "Common/Zip/ZipReader.h"
 #include "Installer/Engine/ArchiveGrowth.h"
 #include "Installer/Engine/InstallListener.h"
+#include "Installer/Engine/PackageList.h"
 #include "Platform/Files/FileSystem.h"
 
 namespace InstallBackend {
@@ -50,6 +51,9 @@ class IPackageExtraction {
   }
   // Ends a Follow, within a block of an entry; what it wrote stays.
   virtual void StopFollowing() {}
+  // What the last Unzip that returned normally checked and wrote: the
+  // archive's list of files and folders, which is what the commit places.
+  virtual const PackageList& Verified() const = 0;
 
  protected:
   ~IPackageExtraction() = default;
@@ -61,9 +65,11 @@ class PackageExtraction final : public IPackageExtraction {
   explicit PackageExtraction(Platform::IFileSystem& files) : m_files(files) {}
   void Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,
              const CancelFlag& cancel) override;
+  const PackageList& Verified() const override { return m_verified; }
 
  private:
   Platform::IFileSystem& m_files;
+  PackageList m_verified;
 };
 
 // The archive at zipPath opened for extraction below folder, which is made
@@ -79,8 +85,8 @@ using WrittenEntries = std::function<bool(int index, const ZipItem& item)>;
 // Unzip's work on an open archive: the checks before writing, Extracting,
 // then every entry in central-directory order with its progress. Entries
 // `written` vouches for are not written again; their hidden bit is still
-// applied. Raises as Unzip does.
-void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelFlag& cancel,
+// applied. Every entry done is added to `verified`. Raises as Unzip does.
+void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelFlag& cancel, PackageList& verified,
                     const WrittenEntries& written = nullptr);
 
 }  // namespace InstallBackend

@@ -117,6 +117,9 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
   CancelFlag* cancelDuringDownload = nullptr;
   CancelFlag* cancelDuringUnzip = nullptr;
   KorvaneTest::FakeDriveInfoSource* pullDuringUnzip = nullptr;
+  InstallBackend::PackageList verified;  // nothing is staged on the fake drive
+
+  const InstallBackend::PackageList& Verified() const override { return verified; }
 
   std::wstring Download(const std::wstring& folder, IInstallListener* listener, const CancelFlag&, bool proxyOnly,
                         InstallBackend::IArchiveGrowth* growth) override {

@@ -188,6 +188,30 @@ TEST_F(Transaction, CrashDuringRecoveryIsRecoveredByTheRunAfter) {
   }
 }
 
+// Another program's antivirus takes a staged file away once staging is done.
+struct QuarantineAfterStaging final : IInstallListener {
+  fs::path staged;
+  explicit QuarantineAfterStaging(fs::path file) : staged(std::move(file)) {}
+  void OnStatus(int) override {}
+  void OnProgress(float fraction) override {
+    if (fraction >= 0.9f && fs::exists(staged)) fs::remove(staged);
+  }
+  int GetErrorCode() override { return 0; }
+  void SetErrorCode(int) override {}
+};
+
+TEST_F(Transaction, AStagedFileThatVanishesFailsTheUpdateWithTheOldVersionWhole) {
+  InstallOldVersion();
+  QuarantineAfterStaging listener(m_target / ".korvane-staging" / "new" / "data" / "signatures.db");
+  EXPECT_FALSE(Update(Platform::TheSystem().files, &listener));
+  EXPECT_EQ(Differences(Snapshot(), kOldVersion), "");
+  const auto& lines = m_log.lines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("Staged file is missing or incomplete: ") != std::string::npos &&
+           line.find("signatures.db") != std::string::npos;
+  })) << ::testing::PrintToString(lines);
+}
+
 bool IsReadOnly(const fs::path& path) {
   return (fs::status(path).permissions() & fs::perms::owner_write) == fs::perms::none;
 }

@@ -43,8 +43,10 @@ class LockedFile : public ::testing::Test {
 
   bool Commit() {
     const CancelFlag cancel;
-    return InstallBackend::CommitStaged(Platform::TheSystem().files, InstallBackend::StagingArea(kTarget), nullptr,
-                                        cancel);
+    InstallBackend::PackageList package;
+    package.files.push_back({L"Korvane.exe", 3});
+    return InstallBackend::CommitStaged(Platform::TheSystem().files, InstallBackend::StagingArea(kTarget), package,
+                                        nullptr, cancel);
   }
 };
 
