@@ -103,7 +103,9 @@ bool Commit::Run() {
       return false;
     }
     Place(m_plan.files[i]);
-    if (m_listener) m_listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
+    if (!m_listener) continue;
+    m_listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
+    m_listener->OnFiles(static_cast<int>(i + 1), static_cast<int>(count));
   }
   if (!m_files.MovePath(m_area.journal, m_area.commitMark)) Undo(L"Commit cannot be marked: ", m_area.commitMark);
   return true;

@@ -118,7 +118,9 @@ void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelF
       throw InstallException(kUnzipItemFailed, code == ZipInflateFailed ? InstallException::Retry::Worthwhile
                                                                         : InstallException::Retry::Pointless);
     }
-    if (listener) listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
+    if (!listener) continue;
+    listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
+    listener->OnFiles(i + 1, count);
   }
 }
 

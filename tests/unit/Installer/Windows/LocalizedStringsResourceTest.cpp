@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int kFirstResource = 135;
-constexpr int kLastResource = 326;
+constexpr int kLastResource = 482;
 
 const UiLanguage kAllLanguages[] = {
     UiLanguage::English, UiLanguage::French,  UiLanguage::Italian,    UiLanguage::German,
