@@ -84,7 +84,7 @@ TEST(LocalizedStrings, EnglishButtonTexts) {
 
 TEST(LocalizedStrings, IdsThatAreNoBaseIdYieldEmptyTexts) {
   const LocalizedStrings german = BuiltFor(UiLanguage::German);
-  for (int id : {136, 134, 327, 0, -1}) EXPECT_EQ(german.GetLocalizedString(id), L"") << id;
+  for (int id : {136, 134, 483, 0, -1}) EXPECT_EQ(german.GetLocalizedString(id), L"") << id;
 }
 
 TEST(LocalizedStrings, UnsupportedLanguageShowsEnglish) {
