@@ -27,6 +27,8 @@ int RoundedSecondsLeft(double seconds) {
 void DetailMeter::Restart() {
   m_rate.Restart();
   m_shown = false;
+  m_waiting = false;
+  m_received = 0;
 }
 
 bool DetailMeter::Due(TimePoint now) {
@@ -37,6 +39,12 @@ bool DetailMeter::Due(TimePoint now) {
 }
 
 std::optional<ProgressDetail> DetailMeter::Bytes(TimePoint now, std::uint64_t received, std::int64_t total) {
+  // The read that ends in a stall reports what had come before it: the
+  // wait's text stays until the line brings something new.
+  const bool moved = received != m_received;
+  m_received = received;
+  if (m_waiting && !moved) return std::nullopt;
+  m_waiting = false;
   m_rate.Add(now, received);
   // Until the first byte there is nothing to tell but the phase's name.
   if (received == 0 || !Due(now)) return std::nullopt;
@@ -64,7 +72,8 @@ std::optional<ProgressDetail> DetailMeter::Files(TimePoint now, int done, int to
 
 ProgressDetail DetailMeter::Wait(TimePoint now, NetworkWait what, int seconds) {
   m_rate.Restart();
-  // The first bytes after the wait replace its text at once.
+  // The first new bytes after the wait replace its text at once.
+  m_waiting = true;
   m_shown = false;
   m_lastShown = now;
   ProgressDetail detail;

@@ -34,6 +34,8 @@ class DetailMeter {
   TransferRate m_rate;
   bool m_shown = false;
   TimePoint m_lastShown{};
+  std::uint64_t m_received = 0;
+  bool m_waiting = false;  // a wait is shown and no new byte has come since
 };
 
 // Time left rounded as a person would say it ("about 25 s", "about 3 min"),

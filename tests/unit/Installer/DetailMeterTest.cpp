@@ -78,8 +78,9 @@ TEST(DetailMeter, AWaitShowsAtOnceAndTheSpeedIsMeasuredAfresh) {
   const ProgressDetail retrying = meter.Wait(kStart + 5200ms, NetworkWait::Retrying, 4);
   EXPECT_EQ(retrying.kind, ProgressDetail::Kind::Retrying);
   EXPECT_EQ(retrying.waitSeconds, 4);
-  // The first bytes after the wait replace its text at once, without the
-  // speed from before it.
+  EXPECT_FALSE(meter.Bytes(kStart + 5300ms, 50 * MB, 155 * MB)) << "the stalled read's last report brings nothing new";
+  // The first new bytes after the wait replace its text at once, without
+  // the speed from before it.
   const auto resumed = meter.Bytes(kStart + 9s, 51 * MB, 155 * MB);
   ASSERT_TRUE(resumed);
   EXPECT_LT(resumed->bytesPerSecond, 0);
