@@ -61,8 +61,8 @@ def inside_its_place(state):
 
 
 @pytest.mark.parametrize("language, locale, dpi, decimal", RUNS)
-def test_detail_line_tells_size_speed_and_time_left(machine, package_server, demo_package, language, locale,
-                                                   dpi, decimal):
+def test_detail_line_tells_size_speed_and_time_left(machine, package_server, demo_package, monkeypatch, language,
+                                                   locale, dpi, decimal):
     text = messages(language)
     stalls = language == "en"
     server = (package_server(fault="stall-all", stall_after=STALL_AT, rate=SLOW_LINE) if stalls
@@ -70,7 +70,12 @@ def test_detail_line_tells_size_speed_and_time_left(machine, package_server, dem
     machine.add_usb_drive("E", "KORVANE USB")
     ui.set_dpi(machine, dpi)
     environment = {"LC_ALL": locale + ".UTF-8", "LANG": locale + ".UTF-8"}
-    installer = machine.start_installer("--path", "E:\\", env=environment)
+    # Wine keeps the user's regional format in the prefix's registry, set by
+    # the locale of the last program started: the window probe must not
+    # turn a Russian user's machine into an American one.
+    base_env = machine.base_env
+    monkeypatch.setattr(machine, "base_env", lambda: dict(base_env(), **environment))
+    installer = machine.start_installer("--path", "E:\\")
     ui.wait_for_screen(machine, "licence", installer)
     ui.press(machine, ui.ACCEPT)
 
