@@ -1,8 +1,9 @@
 #pragma once
 // The bar's progress on the window's taskbar button, so that a user who
 // switched to another window still sees how far the install is. Where the
-// system has no taskbar list (older systems, Wine), every call does
-// nothing: the button is a convenience, never a reason to fail.
+// system has no taskbar list (systems before Windows 7), every call does
+// nothing, and a call the list refuses is let go: the button is a
+// convenience, never a reason to fail.
 #include <windows.h>
 #include <shobjidl.h>
 

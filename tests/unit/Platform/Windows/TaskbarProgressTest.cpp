@@ -1,7 +1,7 @@
 // The taskbar button follows the bar: normal while working, the error state
 // on failure, none at the end. The system's taskbar list is replaced by a
-// recording one; the real installer under Wine, which has none, shows that
-// its absence fails nothing (tests/e2e/test_progress_detail.py).
+// recording one; the real installer runs with Wine's own list, which
+// accepts the calls and shows nothing (tests/e2e/test_progress_detail.py).
 #include <windows.h>
 #include <shobjidl.h>
 
