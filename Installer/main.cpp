@@ -12,6 +12,7 @@
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/DiagnosticLog.h"
 #include "Installer/Log/Log.h"
+#include "Installer/Log/ProgressLog.h"
 #include "Installer/Screens/DestinationDialog.h"
 #include "Installer/Screens/EULADialog.h"
 #include "Installer/Screens/InstallDialog.h"
@@ -101,7 +102,8 @@ void CInstallerApp::RunWindowlessInstall(const InstallBackend::InstallParts& par
     return;
   }
   const CancelFlag neverCancelled;
-  const bool installed = InstallBackend::Install(parts, installPath, GetWorkingFolder(), nullptr, neverCancelled);
+  ProgressLog progress;
+  const bool installed = InstallBackend::Install(parts, installPath, GetWorkingFolder(), &progress, neverCancelled);
   m_exitCode = installed ? 0 : 1;
 }
 

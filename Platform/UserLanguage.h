@@ -12,4 +12,15 @@ struct LanguageCodes {
 
 LanguageCodes GetUserUiLanguageCodes();
 
+// How the user writes numbers: "1,234.5" in the US, "1.234,5" in Germany,
+// "1 234,5" in Russia. The digits are grouped by three.
+struct NumberSymbols {
+  std::wstring decimal = L".";
+  std::wstring thousands = L",";
+};
+
+// The user's own symbols; a symbol the system cannot tell keeps its
+// default above.
+NumberSymbols GetUserNumberSymbols();
+
 }  // namespace Platform

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Makes the README's pictures from the screenshots the language tests keep
-(tests/e2e/test_screen_languages.py, 96 DPI): the three screens in English
-and one row of the licence screen in four other languages, cut out of the
+(tests/e2e/test_screen_languages.py and, for the progress screen in the
+middle of a download, tests/e2e/test_progress_detail.py; 96 DPI): the three
+screens in English and one row of the licence screen in four other
+languages, cut out of the
 virtual screen, with the desktop around the window's rounded outline made
 transparent, as small palette PNGs in docs/screens/.
 
@@ -17,7 +19,7 @@ from pathlib import Path
 SOURCE_DIR = Path(__file__).resolve().parents[1]
 OUT = SOURCE_DIR / "docs" / "screens"
 SCREENS = {"wizard_1_licence.png": "en_1_licence", "wizard_2_drives.png": "en_2_drives",
-           "wizard_3_complete.png": "en_3_complete"}
+           "wizard_3_downloading.png": "en_3_downloading_96dpi", "wizard_3_complete.png": "en_3_complete"}
 ROW_LANGUAGES = ["de", "ja", "ru", "zh-Hans"]
 ROW_WIDTH_PERCENT = 50
 
@@ -32,7 +34,7 @@ def cut_out(shot, target):
     """The window alone: the desktop's colour trimmed away, and what is left
     of it in the outline's corners made transparent."""
     if not shot.exists():
-        sys.exit("missing %s: run tests/e2e/test_screen_languages.py first" % shot)
+        sys.exit("missing %s: run tests/e2e/test_screen_languages.py and test_progress_detail.py first" % shot)
     size = subprocess.run(["convert", str(shot), "-trim", "+repage", "-format", "%w %h", "info:"], check=True,
                           stdout=subprocess.PIPE, text=True).stdout.split()
     right, bottom = int(size[0]) - 1, int(size[1]) - 1

@@ -14,11 +14,14 @@ namespace InstallBackend {
 // Stands between the transfers and the install's listener (which may be
 // null) to see every body byte as it arrives, so that the watch on progress
 // learns of it then and not when its request ends: a long request that
-// delivered and then failed still counts as the progress it was.
+// delivered and then failed still counts as the progress it was. The
+// listener hears the byte counts at the same moments.
 class ProgressWitness final : public IInstallListener {
  public:
-  ProgressWitness(IInstallListener* inner, ProgressWatch& watch, const std::uint32_t& bytesReceived)
-      : m_inner(inner), m_watch(watch), m_bytesReceived(bytesReceived), m_seen(bytesReceived) {}
+  ProgressWitness(IInstallListener* inner, ProgressWatch& watch, const std::uint32_t& bytesReceived,
+                  const std::int32_t& totalSize)
+      : m_inner(inner), m_watch(watch), m_bytesReceived(bytesReceived), m_totalSize(totalSize),
+        m_seen(bytesReceived) {}
 
   void OnStatus(int status) override {
     if (m_inner) m_inner->OnStatus(status);
@@ -26,7 +29,9 @@ class ProgressWitness final : public IInstallListener {
   void OnProgress(float fraction) override {
     if (m_bytesReceived != m_seen) m_watch.Progressed();
     m_seen = m_bytesReceived;
-    if (m_inner) m_inner->OnProgress(fraction);
+    if (!m_inner) return;
+    m_inner->OnProgress(fraction);
+    m_inner->OnDownloadBytes(m_bytesReceived, m_totalSize);
   }
   int GetErrorCode() override { return m_inner ? m_inner->GetErrorCode() : 0; }
   void SetErrorCode(int code) override {
@@ -35,11 +40,18 @@ class ProgressWitness final : public IInstallListener {
   void OnNetworkWait(NetworkWait what, int seconds) override {
     if (m_inner) m_inner->OnNetworkWait(what, seconds);
   }
+  void OnDownloadBytes(std::uint64_t received, std::int64_t total) override {
+    if (m_inner) m_inner->OnDownloadBytes(received, total);
+  }
+  void OnFiles(int done, int total) override {
+    if (m_inner) m_inner->OnFiles(done, total);
+  }
 
  private:
   IInstallListener* m_inner;
   ProgressWatch& m_watch;
   const std::uint32_t& m_bytesReceived;
+  const std::int32_t& m_totalSize;
   std::uint32_t m_seen;
 };
 
@@ -49,7 +61,7 @@ class ArchiveTransfer {
  public:
   ArchiveTransfer(Platform::IHttpClient& http, IInstallListener* listener, const CancelFlag& cancel,
                   ProgressWatch& watch)
-      : m_http(http), m_cancel(cancel), m_witness(listener, watch, m_bytesReceived) {}
+      : m_http(http), m_cancel(cancel), m_witness(listener, watch, m_bytesReceived, m_totalSize) {}
 
   // Creates the archive at path; raises InstallException when it cannot.
   // growth, when not null, follows every write, and may read the file.

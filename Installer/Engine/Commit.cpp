@@ -140,7 +140,9 @@ bool Commit::Run() {
       return false;
     }
     Place(m_plan.files[i]);
-    if (m_listener) m_listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
+    if (!m_listener) continue;
+    m_listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
+    m_listener->OnFiles(static_cast<int>(i + 1), static_cast<int>(count));
   }
   // Only a mark on the disk makes the commit final: the screen's "complete",
   // an update's restart and the removal of the backups all come after it.

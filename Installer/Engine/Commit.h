@@ -17,7 +17,7 @@ namespace InstallBackend {
 // and the staged one moved into place, then the commit mark. Before the mark
 // nothing is final: a cancel (read between steps) or a failure moves every
 // file back, returns the target to what it was and removes the staging
-// folder. OnProgress goes from 0 to 1 over the files.
+// folder. OnProgress goes from 0 to 1 over the files, and OnFiles counts them.
 //
 // True once committed: the new version is in place, and the backups and the
 // staging folder are left for FinishCommit. False after a cancel, rolled

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 
 // The install engine's only channel to whoever runs it. Every engine
 // operation takes a listener that may be null; with null, no call is made.
@@ -36,6 +37,11 @@ class IInstallListener {
   // The download waits on the network; the next byte or OnStatus ends the
   // wait. Listeners that show nothing of it need not override this.
   virtual void OnNetworkWait(NetworkWait /*what*/, int /*seconds*/) {}
+  // How much of the package is here, after every read; total is -1 while
+  // the server has not said. Shown as sizes, speed and time left.
+  virtual void OnDownloadBytes(std::uint64_t /*received*/, std::int64_t /*total*/) {}
+  // How many of the files the staging or the commit handles are done.
+  virtual void OnFiles(int /*done*/, int /*total*/) {}
 
  protected:
   ~IInstallListener() = default;

@@ -13,6 +13,8 @@ class ProgressShare final : public IInstallListener {
   int GetErrorCode() override { return m_to.GetErrorCode(); }
   void SetErrorCode(int code) override { m_to.SetErrorCode(code); }
   void OnNetworkWait(NetworkWait what, int seconds) override { m_to.OnNetworkWait(what, seconds); }
+  void OnDownloadBytes(std::uint64_t received, std::int64_t total) override { m_to.OnDownloadBytes(received, total); }
+  void OnFiles(int done, int total) override { m_to.OnFiles(done, total); }
 
  private:
   IInstallListener& m_to;

@@ -24,9 +24,11 @@ bool StoppedByCancel(const CancelFlag& cancel) {
 
 bool Stalled(Platform::IHttpClient& http) { return http.LastError() == Platform::HttpConstants::ErrorTimeout; }
 
-void LogStall(std::uint32_t resumeAt) {
+// The user hears of it too: a stall must never look like a slow line.
+void LogStall(IInstallListener* listener, std::uint32_t resumeAt) {
   LOG_INFO << "InstallBackend::PerformRequest no data for " << kStallWindow.count() << " s, resuming at byte "
            << resumeAt;
+  if (listener) listener->OnNetworkWait(NetworkWait::Stalled, static_cast<int>(kStallWindow.count()));
 }
 
 void AddRangeHeader(Platform::IHttpClient& http, Platform::HttpHandle request,
@@ -152,7 +154,7 @@ bool BodyCopy::Available(std::uint32_t& available) {
   }
   m_rangeOffset += m_thisRequest;
   m_cutShort = true;
-  LogStall(m_rangeOffset);
+  LogStall(m_listener, m_rangeOffset);
   return true;
 }
 
@@ -224,7 +226,7 @@ int PerformRequest(IInstallListener* listener, int& progressReports, const Cance
   if (!http.ReceiveResponse(request)) {
     if (StoppedByCancel(cancel)) return 0;
     if (Stalled(http)) {
-      LogStall(rangeOffset);
+      LogStall(listener, rangeOffset);
       return 1;
     }
     LOG_ERROR << "InstallBackend::PerformRequest WinHttpReceiveResponse error: "

@@ -128,7 +128,9 @@ void ExtractEntries(ZipReader& reader, IInstallListener* listener, const CancelF
                                                                         : InstallException::Retry::Pointless);
     }
     list.Add(item);
-    if (listener) listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
+    if (!listener) continue;
+    listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
+    listener->OnFiles(i + 1, count);
   }
 }
 

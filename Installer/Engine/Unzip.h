@@ -17,7 +17,8 @@ namespace InstallBackend {
 // reader is told. drive is also made the process's current directory.
 //
 // Sends OnStatus(Extracting) once the archive is open, then OnProgress with
-// (entries done) / (entry count) after each entry; listener may be null.
+// (entries done) / (entry count) and OnFiles with both counts after each
+// entry; listener may be null.
 // The cancel flag is read before each entry and after every block written:
 // a cancel returns normally, keeping what was written so far (the staging
 // folder it is in is the caller's to remove).

@@ -9,7 +9,7 @@
 namespace MessageId {
 constexpr int kFirst = 135;
 constexpr int kStep = 12;
-constexpr int kCount = 16;
+constexpr int kCount = 29;
 }  // namespace MessageId
 
 // Maps a message's base id to its string resource id in one language.

@@ -36,6 +36,9 @@ constexpr double kRunCaptionOffsetX = 24;
 constexpr double kStatusFontHeight = 17;
 constexpr double kRunFontHeight = 12;
 constexpr double kCompleteFontHeight = 16;
+constexpr double kDetailFontHeight = 12;
+// The detail line's place is narrow: each part of it gets a line.
+const wchar_t kDetailSeparator[] = L"\n";
 
 std::wstring Text(int baseId) { return theLocalizedStrings.GetLocalizedString(baseId); }
 
@@ -50,6 +53,7 @@ BEGIN_MESSAGE_MAP(InstallDialog, NCommon::SkinnedScreen)
   ON_MESSAGE(kStatusMessage, OnStatusMessage)
   ON_MESSAGE(kProgressMessage, OnProgressMessage)
   ON_MESSAGE(kAppToldMessage, OnAppToldMessage)
+  ON_MESSAGE(kDetailMessage, OnDetailMessage)
 END_MESSAGE_MAP()
 
 InstallDialog::InstallDialog(const InstallBackend::InstallParts& parts, wchar_t driveLetter,
@@ -74,6 +78,8 @@ void InstallDialog::SetAppUpdateMode(const std::wstring& drivePath, const std::w
 
 void InstallDialog::OnStatus(int status) {
   m_reports.StartPhase(status);
+  m_meter.Restart();
+  m_workerPhase = status;
   const auto post = [this, status] {
     return ::PostMessageW(Handle(), kStatusMessage, static_cast<WPARAM>(status), 1) != FALSE;
   };
@@ -91,6 +97,28 @@ void InstallDialog::OnProgress(float fraction) {
   const long param = ProgressMessageParam(fraction);
   if (!m_reports.Moves(param)) return;
   ::PostMessageW(Handle(), kProgressMessage, 0, static_cast<LPARAM>(param));
+}
+
+void InstallDialog::OnNetworkWait(NetworkWait what, int seconds) {
+  OfferDetail(m_meter.Wait(std::chrono::steady_clock::now(), what, seconds));
+}
+
+void InstallDialog::OnDownloadBytes(std::uint64_t received, std::int64_t total) {
+  OfferDetail(m_meter.Bytes(std::chrono::steady_clock::now(), received, total));
+}
+
+void InstallDialog::OnFiles(int done, int total) {
+  OfferDetail(m_meter.Files(std::chrono::steady_clock::now(), done, total));
+}
+
+void InstallDialog::OfferDetail(const std::optional<ProgressDetail>& detail) {
+  if (!detail) return;
+  {
+    const std::lock_guard<std::mutex> hold(m_detailLock);
+    m_latestDetail = *detail;
+    m_latestDetailPhase = m_workerPhase;
+  }
+  ::PostMessageW(Handle(), kDetailMessage, 0, 0);
 }
 
 int InstallDialog::GetErrorCode() { return m_errorCode.load(); }
@@ -121,6 +149,9 @@ BOOL InstallDialog::OnInitDialog() {
   SetTitleAndOutline();
   if (m_updateMode) m_runButton.ShowWindow(SW_HIDE);
   CreateScreenFonts();
+  m_detailMessages = DetailMessages::Load(Text);
+  m_numberSymbols = Platform::GetUserNumberSymbols();
+  m_taskbar = std::make_unique<Platform::TaskbarProgress>(Handle());
   ::SetFocus(m_updateMode ? m_closeButton.Handle() : m_runButton.Handle());
   StartWorker();
   return FALSE;
@@ -141,6 +172,42 @@ void InstallDialog::EndAsFailure() {
   ShowFailure();
 }
 
+// Read on the screen's thread: the detail's texts come from the string
+// table, which only this thread reads.
+LRESULT InstallDialog::OnDetailMessage(WPARAM, LPARAM) {
+  if (m_failedHere) return 0;
+  ProgressDetail detail;
+  int phase = -1;
+  {
+    const std::lock_guard<std::mutex> hold(m_detailLock);
+    detail = m_latestDetail;
+    phase = m_latestDetailPhase;
+  }
+  // After a failure or the end the line says nothing new.
+  if (phase != m_lastStatus || (m_lastStatus != Downloading && m_lastStatus != Extracting)) return 0;
+  ShowDetail(DetailText(detail, m_detailMessages, m_numberSymbols, kDetailSeparator));
+  return 0;
+}
+
+// The label is transparent: what is behind it is painted again first, or
+// the old text would show through the new.
+void InstallDialog::ShowDetail(const std::wstring& text) {
+  if (text == m_detailShown) return;
+  m_detailShown = text;
+  const HWND label = GetDlgItem(IDC_PROGRESS_DETAIL);
+  ::SetWindowTextW(label, text.c_str());
+  FitLabelFont(m_detailFont, IDC_PROGRESS_DETAIL, L"Microsoft Sans Serif", Scaled(kDetailFontHeight));
+  RECT place = {};
+  ::GetWindowRect(label, &place);
+  ::MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&place), 2);
+  ::RedrawWindow(Handle(), &place, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void InstallDialog::ShowBarPosition(int position) {
+  m_progress.SetPos(position);
+  if (m_taskbar) m_taskbar->Show(position, 100);
+}
+
 void InstallDialog::OnUnhandledException() noexcept {
   Platform::ReportCurrentException("progress screen");
   try {
@@ -158,6 +225,7 @@ void InstallDialog::CreateScreenFonts() {
   CreateDerivedFont(m_runFont, L"Arial", Scaled(kRunFontHeight), FW_BOLD);
   m_runButton.m_captionFont = m_runFont.Get();
   FitLabelFont(m_completeFont, IDC_COMPLETION_TEXT, L"Arial", Scaled(kCompleteFontHeight), FW_BOLD);
+  FitLabelFont(m_detailFont, IDC_PROGRESS_DETAIL, L"Microsoft Sans Serif", Scaled(kDetailFontHeight));
 }
 
 void InstallDialog::FitStatusFont() {
@@ -233,17 +301,21 @@ LRESULT InstallDialog::OnStatusMessage(WPARAM status, LPARAM) {
       if (m_updateMode) m_runButton.ShowWindow(SW_HIDE);
       // Bar first, then the text that names the phase: whoever reads the
       // text finds the rest of the state already there.
-      m_progress.SetPos(0);
+      ShowBarPosition(0);
+      ShowDetail(std::wstring());
       ShowStatus(Text(IDS_DOWNLOADING));
       NotifyRunningApp();
       break;
     case Extracting:
       if (GetErrorCode() != static_cast<int>(InstallError::None)) break;
-      m_progress.SetPos(50);
+      ShowBarPosition(50);
+      ShowDetail(std::wstring());
       ShowStatus(Text(m_updateMode ? IDS_UPDATING : IDS_INSTALLING));
       break;
     case Completed:
       m_progress.SetPos(100);
+      if (m_taskbar) m_taskbar->Clear();
+      ShowDetail(std::wstring());
       m_done = true;
       if (m_updateMode) {
         LaunchInstalledApp(true);
@@ -288,13 +360,18 @@ void InstallDialog::ShowFailure() {
                              {MessageArgument::CodeUnit(m_driveLetter), MessageArgument::Number(static_cast<double>(InstallBackend::kRequiredFreeMegabytes))});
   }
   // The text first, then the bar goes: a hidden bar means the text is final.
+  if (m_taskbar) m_taskbar->ShowFailed();
+  ShowDetail(std::wstring());
   ShowStatus(text);
   m_progress.ShowWindow(SW_HIDE);
   RedrawNow();
 }
 
 LRESULT InstallDialog::OnProgressMessage(WPARAM, LPARAM progress) {
-  m_progress.SetPos(ProgressBarPosition(m_lastStatus, static_cast<long>(progress)));
+  const int position = ProgressBarPosition(m_lastStatus, static_cast<long>(progress));
+  m_progress.SetPos(position);
+  // The button shows the install's progress, not a late report's 0.
+  if (m_taskbar && (m_lastStatus == Downloading || m_lastStatus == Extracting)) m_taskbar->Show(position, 100);
   return 0;
 }
 

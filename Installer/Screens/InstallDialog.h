@@ -12,15 +12,22 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "Common/Dialogs/SkinnedScreen.h"
 #include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/InstallSequence.h"
+#include "Installer/ScreenLogic/DetailMeter.h"
+#include "Installer/ScreenLogic/ProgressDetail.h"
 #include "Installer/ScreenLogic/ProgressReports.h"
 #include "Platform/Ui/GdiObjects.h"
 #include "Platform/Ui/ProgressBar.h"
+#include "Platform/Ui/TaskbarProgress.h"
+#include "Platform/UserLanguage.h"
 #include "Platform/Win32/UniqueHandle.h"
 
 // The installed application's main window, which is told of an update.
@@ -33,6 +40,8 @@ constexpr UINT kProgressMessage = WM_USER + 2;
 // What the thread that tells the running application posts back: wParam
 // is how its window answered (Platform::WindowAnswer).
 constexpr UINT kAppToldMessage = WM_USER + 3;
+// The worker has a new detail for the line under the bar.
+constexpr UINT kDetailMessage = WM_USER + 4;
 
 class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
  public:
@@ -53,6 +62,9 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   void OnProgress(float fraction) override;
   int GetErrorCode() override;
   void SetErrorCode(int code) override;
+  void OnNetworkWait(NetworkWait what, int seconds) override;
+  void OnDownloadBytes(std::uint64_t received, std::int64_t total) override;
+  void OnFiles(int done, int total) override;
 
  protected:
   void DoDataExchange() override;
@@ -65,6 +77,7 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   LRESULT OnStatusMessage(WPARAM status, LPARAM);
   LRESULT OnProgressMessage(WPARAM, LPARAM progress);
   LRESULT OnAppToldMessage(WPARAM answer, LPARAM);
+  LRESULT OnDetailMessage(WPARAM, LPARAM);
   HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind);
   // A handler threw: logged, and the install ends as failed on the screen.
   void OnUnhandledException() noexcept override;
@@ -82,6 +95,11 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   // not shown.
   void EndAsFailure();
   void ShowStatus(const std::wstring& text);
+  // Worker side: hands a detail of the current phase to the screen.
+  void OfferDetail(const std::optional<ProgressDetail>& detail);
+  // The line under the bar; an empty text clears it.
+  void ShowDetail(const std::wstring& text);
+  void ShowBarPosition(int position);
   void ShowFailure();
   void ShowCompleted();
   // Tells a running copy of the application, from a thread of its own so
@@ -108,6 +126,18 @@ class InstallDialog : public NCommon::SkinnedScreen, public IInstallListener {
   Platform::UniqueHandle m_workerEnded{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   CancelFlag m_cancel;
   ProgressReports m_reports;  // the worker's own
+  DetailMeter m_meter;        // the worker's own
+  int m_workerPhase = Downloading;  // the worker's own
+  // The newest detail and the phase it belongs to, from the worker to the
+  // screen: a detail read after the next phase began is not shown.
+  std::mutex m_detailLock;
+  ProgressDetail m_latestDetail;
+  int m_latestDetailPhase = -1;
+  DetailMessages m_detailMessages;
+  Platform::NumberSymbols m_numberSymbols;
+  std::wstring m_detailShown;
+  Platform::Font m_detailFont;
+  std::unique_ptr<Platform::TaskbarProgress> m_taskbar;
   bool m_done = false;
   bool m_failedHere = false;
 };

@@ -31,4 +31,7 @@ LanguageCodes GetUserUiLanguageCodes() {
   return codes;
 }
 
+// The native build shows no screen; the defaults serve its tests.
+NumberSymbols GetUserNumberSymbols() { return NumberSymbols(); }
+
 }  // namespace Platform

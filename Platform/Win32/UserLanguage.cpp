@@ -24,4 +24,14 @@ LanguageCodes GetUserUiLanguageCodes() {
           LocaleCode(language, LOCALE_SISO3166CTRYNAME)};
 }
 
+NumberSymbols GetUserNumberSymbols() {
+  NumberSymbols symbols;
+  // Follows the user's regional format, which may differ from the UI language.
+  const std::wstring decimal = LocaleCode(LANG_USER_DEFAULT, LOCALE_SDECIMAL);
+  const std::wstring thousands = LocaleCode(LANG_USER_DEFAULT, LOCALE_STHOUSAND);
+  if (!decimal.empty()) symbols.decimal = decimal;
+  if (!thousands.empty()) symbols.thousands = thousands;
+  return symbols;
+}
+
 }  // namespace Platform

@@ -32,4 +32,21 @@
 #define IDS_SPACE_MISSING 279
 #define IDS_COMPLETE 315
 
+// The detail line under the progress screen's bar: how much has come, how
+// fast, how long is left, or what the download is waiting for. The sizes
+// and times are put together from the unit messages below.
+#define IDS_DETAIL_OF 327
+#define IDS_DETAIL_SPEED 339
+#define IDS_DETAIL_TIME_LEFT 351
+#define IDS_DETAIL_STALLED 363
+#define IDS_DETAIL_RETRYING 375
+#define IDS_DETAIL_FILES 387
+#define IDS_SIZE_BYTES 399
+#define IDS_SIZE_KB 411
+#define IDS_SIZE_MB 423
+#define IDS_SIZE_GB 435
+#define IDS_TIME_SECONDS 447
+#define IDS_TIME_MINUTES 459
+#define IDS_TIME_HOURS 471
+
 #endif

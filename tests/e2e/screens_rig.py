@@ -7,6 +7,7 @@ import subprocess
 import time
 
 from conftest import BUILD_DIR
+import wine_rig
 
 TITLE = "Korvane Setup"
 ARTIFACTS = BUILD_DIR / "artifacts" / "screens"
@@ -15,7 +16,7 @@ WAIT_SECONDS = 120
 # Control ids.
 ACCEPT, DECLINE, LICENCE_TEXT, DESCRIPTION = 1001, 1002, 1005, 1011
 DRIVE_LIST, REFRESH, INSTALL, HEADING = 1002, 1004, 1009, 1013
-PROGRESS, COMPLETION, RUN, STATUS = 1006, 1011, 1013, 1014
+PROGRESS, COMPLETION, RUN, STATUS, DETAIL = 1006, 1011, 1013, 1014, 1015
 HELP, CLOSE, MAKER, LOGO = 1007, 1008, 1012, 1010
 
 # Status texts of the progress screen in English.
@@ -186,6 +187,16 @@ def device_change(machine, event, letter, count=1):
 
 
 DEVICE_ARRIVAL, DEVICE_REMOVE_COMPLETE = 0x8000, 0x8004
+
+
+def set_dpi(machine, dpi):
+    """The display's DPI for the programs the machine starts from now on."""
+    env = wine_rig.wine_env(machine.prefix)
+    for key in (r"HKCU\Control Panel\Desktop", r"HKCC\Software\Fonts"):
+        subprocess.run(wine_rig.wine_command() + ["reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD",
+                                                  "/d", str(dpi), "/f"],
+                       env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+    wine_rig.wait_wineserver(machine.prefix)
 
 
 def screenshot(machine, name):

@@ -43,6 +43,10 @@ def test_install_to_drive_root_lands_the_package_byte_for_byte(machine, package_
     assert download_folder(machine).is_dir()
     assert not [r for r in result.records if r.level == "ERROR"], result.messages
     assert any(m.startswith("InstallBackend::Download") for m in result.messages), result.messages
+    # A script follows the install in the log: the package's bytes from the first ones on.
+    progress = [m for m in result.messages if m.startswith("InstallBackend::Install progress: ")]
+    assert progress and re.search(r" of 5\.3 MB.* \(\d+ of %d bytes\)$" % demo_package.stat().st_size,
+                                  progress[0]), result.messages
     # Every entry was extracted while the download went on.
     entries = len(zipfile.ZipFile(demo_package).infolist())
     assert "InstallBackend::Unzip %d entries were extracted during the download" % entries in result.messages

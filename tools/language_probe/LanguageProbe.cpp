@@ -4,7 +4,7 @@
 //   name=de-DE           the name made from its ISO codes
 //   language=4           the UiLanguage value picked
 //   message-183=...      the text of base id 183 in that language
-// With "--dump FILE" it prints instead every string resource 135 to 326 of
+// With "--dump FILE" it prints instead every string resource 135 to 482 of
 // that program file as "id=text", a line break written as \n and a
 // backslash as \\, so that a test can compare the shipped table with its
 // sources.
@@ -44,7 +44,7 @@ int DumpStringTable(const wchar_t* file) {
   const std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&::FreeLibrary)> module(
       ::LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE), &::FreeLibrary);
   if (!module) return 2;
-  for (int id = 135; id <= 326; ++id) {
+  for (int id = 135; id <= 482; ++id) {
     const wchar_t* text = nullptr;
     const int length = ::LoadStringW(module.get(), id, reinterpret_cast<LPWSTR>(&text), 0);
     PrintLine(std::to_string(id), length > 0 ? Escaped(std::wstring(text, length)) : L"");

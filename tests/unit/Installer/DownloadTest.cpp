@@ -117,6 +117,8 @@ TEST_F(DownloadTest, TimeoutMidChunkResumesAtFirstByteNotReceived) {
             (std::vector<std::wstring>{L"", Range(0, MiB4 - 1), Range(1000000, 1000000 + MiB4 - 1),
                                        Range(1000000 + MiB4, 2 * MiB4 - 1)}));
   EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
+  // The user hears of the stall when it is noticed, once.
+  EXPECT_EQ(listener.waits, (std::vector<std::pair<NetworkWait, int>>{{NetworkWait::Stalled, 15}}));
 }
 
 // Every stall costs the fake clock one stall window.
@@ -228,6 +230,12 @@ TEST_F(DownloadTest, ProgressStartsAtOneTenthThenFollowsTheBytes) {
   EXPECT_FLOAT_EQ(listener.fractions[3], 0.1f + 0.9f * (3.0f * MiB4 / 4) / (MiB4 + 4));
   EXPECT_FLOAT_EQ(listener.fractions.back(), 1.0f);
   EXPECT_EQ(listener.codesStored, 0);
+  // The byte counts come with every report, the size once it is known.
+  ASSERT_EQ(listener.bytes.size(), listener.fractions.size());
+  EXPECT_EQ(listener.bytes[0], (std::pair<std::uint64_t, std::int64_t>{0, -1}));
+  EXPECT_EQ(listener.bytes[3], (std::pair<std::uint64_t, std::int64_t>{3 * MiB4 / 4, MiB4 + 4}));
+  EXPECT_EQ(listener.bytes.back(), (std::pair<std::uint64_t, std::int64_t>{MiB4 + 4, MiB4 + 4}));
+  EXPECT_TRUE(listener.waits.empty());
 }
 
 TEST_F(DownloadTest, NullListenerGetsNoCall) {

@@ -142,6 +142,8 @@ struct CancelInCommit final : IInstallListener {
   }
   int GetErrorCode() override { return 0; }
   void SetErrorCode(int) override {}
+  void OnFiles(int done, int total) override { files.emplace_back(done, total); }
+  std::vector<std::pair<int, int>> files;
 };
 
 // The bar's second half covers staging and commit; a cancel read between
@@ -155,6 +157,9 @@ TEST_F(Transaction, CancelDuringTheCommitPutsTheOldVersionBack) {
   EXPECT_TRUE(std::is_sorted(listener.fractions.begin(), listener.fractions.end()));
   EXPECT_FLOAT_EQ(listener.fractions[listener.fractions.size() - 2], 0.9f);  // staging done
   EXPECT_GT(listener.fractions.back(), 0.9f);
+  // The files are counted for the staging and again for the commit.
+  ASSERT_FALSE(listener.files.empty());
+  EXPECT_EQ(listener.files.back().first, 1);
 }
 
 // A run that crashed is recovered by one that crashes too, at each of its

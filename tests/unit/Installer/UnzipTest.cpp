@@ -190,6 +190,7 @@ TEST_F(UnzipTest, ReportsExtractingAndProgressPerEntry) {
   EXPECT_EQ(Run("four_entries.zip", &listener), L"");
   EXPECT_EQ(listener.statuses, std::vector<int>{Extracting});
   EXPECT_EQ(listener.fractions, (std::vector<float>{0.25f, 0.5f, 0.75f, 1.0f}));
+  EXPECT_EQ(listener.files, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
 }
 
 TEST_F(UnzipTest, EntryThatCannotBeDescribedReportsOnlyTheEntriesBefore) {

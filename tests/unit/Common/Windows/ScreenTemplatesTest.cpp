@@ -93,11 +93,13 @@ TEST(ScreenTemplatesTest, ProgressScreenTemplate) {
   const DialogTemplate parsed = LoadScreenTemplate(IDD_PROGRESS_SCREEN);
   ExpectSkeleton(parsed, 106, 0x5001000B);
   const auto places = Places(parsed);
-  EXPECT_EQ(parsed.items.size(), 8u);
+  EXPECT_EQ(parsed.items.size(), 9u);
   ExpectPlace(places, IDC_STATUS_TEXT, {10, 46, 175, 24, 0x50020000, WS_EX_TRANSPARENT});
   ExpectPlace(places, IDC_RUN_BUTTON, {94, 79, 82, 20, 0x5001000B, 0});
   ExpectPlace(places, IDC_PROGRESS, {9, 59, 165, 14, 0x50800000, 0});
   ExpectPlace(places, IDC_COMPLETION_TEXT, {9, 82, 78, 13, 0x50020000, WS_EX_TRANSPARENT});
+  // A static text that never takes the focus.
+  ExpectPlace(places, IDC_PROGRESS_DETAIL, {9, 75, 83, 27, 0x50020080, WS_EX_TRANSPARENT});
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int kFirstResource = 135;
-constexpr int kLastResource = 326;
+constexpr int kLastResource = 482;
 
 const UiLanguage kAllLanguages[] = {
     UiLanguage::English, UiLanguage::French,  UiLanguage::Italian,    UiLanguage::German,
@@ -84,7 +84,7 @@ TEST(LocalizedStrings, EnglishButtonTexts) {
 
 TEST(LocalizedStrings, IdsThatAreNoBaseIdYieldEmptyTexts) {
   const LocalizedStrings german = BuiltFor(UiLanguage::German);
-  for (int id : {136, 134, 327, 0, -1}) EXPECT_EQ(german.GetLocalizedString(id), L"") << id;
+  for (int id : {136, 134, 483, 0, -1}) EXPECT_EQ(german.GetLocalizedString(id), L"") << id;
 }
 
 TEST(LocalizedStrings, UnsupportedLanguageShowsEnglish) {
