@@ -9,6 +9,7 @@
 #include "Installer/Engine/InstallSequence.h"
 #include "Installer/Engine/Recovery.h"
 #include "Installer/Engine/StreamedExtraction.h"
+#include "Installer/Engine/VolumeLockWait.h"
 #include "Installer/Localization/LocalizedStrings.h"
 #include "Installer/Log/DiagnosticLog.h"
 #include "Installer/Log/Log.h"
@@ -37,6 +38,9 @@ class CInstallerApp : public Platform::Application {
  private:
   // Makes the services, then runs the mode the command line asks for.
   void Run(const std::wstring& commandLine);
+  // True when the run ends here: the drive's genuine Korvane.exe was opened,
+  // or another installation works on the drive.
+  bool OpenInstalled(const Platform::SystemServices& system, wchar_t driveLetter);
   // Each mode sets m_exitCode as its outcome demands.
   void RunWindowlessInstall(const InstallBackend::InstallParts& parts, const std::wstring& installPath);
   void RunUpdateMode(const InstallBackend::InstallParts& parts);
@@ -73,17 +77,7 @@ void CInstallerApp::Run(const std::wstring& commandLine) {
   InstallBackend::StreamedExtraction extraction(system.files);
   const InstallBackend::InstallParts parts{system.files, system.drives, system.signatures, download, extraction};
 
-  // A Korvane.exe on the drive that is not the maker's is never run: the run
-  // goes on as if the drive had none, and the wizard replaces it. An update
-  // interrupted there is finished or undone first, so that what is opened
-  // is one whole version.
-  if (values.driveGiven) {
-    InstallBackend::RecoverInterruptedInstall(system.files, DriveLetter(values.driveLetter).Root());
-    const std::wstring installed = InstalledExecutablePath(values.driveLetter);
-    if (system.files.PathExists(installed) && StartInstalledApplication(system.signatures, installed, std::wstring())) {
-      return;
-    }
-  }
+  if (values.driveGiven && OpenInstalled(system, values.driveLetter)) return;
 
   theLocalizedStrings.BuildStringIdTables();
   if (!values.installPath.empty()) {
@@ -93,6 +87,24 @@ void CInstallerApp::Run(const std::wstring& commandLine) {
   } else {
     RunWizard(parts, values.driveLetter);
   }
+}
+
+// A Korvane.exe on the drive that is not the maker's is never run: the run
+// goes on as if the drive had none, and the wizard replaces it. An update
+// interrupted there is finished or undone first, so that what is opened is
+// one whole version; while another installation works on the drive, nothing
+// is recovered or opened.
+bool CInstallerApp::OpenInstalled(const Platform::SystemServices& system, wchar_t driveLetter) {
+  const std::wstring root = DriveLetter(driveLetter).Root();
+  const CancelFlag neverCancelled;
+  const std::unique_ptr<Platform::VolumeLock> lock = InstallBackend::WaitForVolume(system.files, root, neverCancelled);
+  if (!lock) {
+    LOG_ERROR << LogText(root) << " another installation is under way on this drive; nothing is opened";
+    return true;
+  }
+  InstallBackend::RecoverInterruptedInstall(system.files, root);
+  const std::wstring installed = InstalledExecutablePath(driveLetter);
+  return system.files.PathExists(installed) && StartInstalledApplication(system.signatures, installed, std::wstring());
 }
 
 void CInstallerApp::RunWindowlessInstall(const InstallBackend::InstallParts& parts, const std::wstring& installPath) {

@@ -13,6 +13,7 @@
 #include "Installer/Engine/Recovery.h"
 #include "Installer/Engine/StagingArea.h"
 #include "Installer/Engine/StagingFolder.h"
+#include "Installer/Engine/VolumeLockWait.h"
 #include "Installer/Engine/WaitBounds.h"
 #include "Installer/Log/Log.h"
 
@@ -81,6 +82,7 @@ class InstallRun {
   bool m_errorStored = false;
   bool m_madeTarget = false;      // the target folder did not exist before this run
   bool m_stagingIsOurs = false;   // a staging folder this run made and no commit has taken over
+  std::unique_ptr<Platform::VolumeLock> m_volumeLock;  // held from the start of the run to its end
 };
 
 // A working root on a network share (\\server\share\..., where the
@@ -106,6 +108,16 @@ InstallRun::InstallRun(const InstallParts& parts, const std::wstring& drive, con
 
 bool InstallRun::Run() {
   StoreError(InstallError::None);
+  // Before anything of the volume's or the download folder's is touched;
+  // and nothing is cleaned up without it: it is the other run's.
+  m_volumeLock = WaitForVolume(m_parts.files, m_root, m_cancel);
+  if (!m_volumeLock) {
+    if (!Cancelled()) {
+      LOG_ERROR << kLogPrefix << LogText(m_root) << " another installation is under way on this drive; nothing is done";
+    }
+    Status(Failed);
+    return false;
+  }
   if (!m_parts.files.PathExists(m_workFolder)) m_parts.files.MakeFolder(m_workFolder);
   if (!DriveIsConnected()) {
     StoreError(InstallError::DriveNotConnected);

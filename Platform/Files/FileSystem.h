@@ -42,6 +42,13 @@ class WritableFile {
   virtual bool Flush() = 0;
 };
 
+// Held while a run works on a volume; released when destroyed, on the
+// thread that took it.
+class VolumeLock {
+ public:
+  virtual ~VolumeLock() = default;
+};
+
 // One name in a folder ("." and ".." are never listed).
 struct FolderEntry {
   std::wstring name;
@@ -107,6 +114,14 @@ class IFileSystem {
   virtual bool MovePathThrough(const std::wstring& from, const std::wstring& to) { return MovePath(from, to); }
   // Replaces entries with the names in folder; false when it cannot be read.
   virtual bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) = 0;
+
+  // The lock of the volume holding root ("E:\\"), shared by every process of
+  // the user, taken without waiting: null while another holder has it. A
+  // volume that cannot be identified gets a lock that excludes nobody (it
+  // is no place to install to anyway). The default suits test doubles.
+  virtual std::unique_ptr<VolumeLock> TryLockVolume(const std::wstring& /*root*/) {
+    return std::make_unique<VolumeLock>();
+  }
 
   // The process's current directory is process-wide state: only the
   // extraction sets it, and nothing reads it back.

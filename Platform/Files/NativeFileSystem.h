@@ -26,6 +26,7 @@ class NativeFileSystem final : public IFileSystem {
   bool MovePath(const std::wstring& from, const std::wstring& to) override;
   bool MovePathThrough(const std::wstring& from, const std::wstring& to) override;
   bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) override;
+  std::unique_ptr<VolumeLock> TryLockVolume(const std::wstring& root) override;
   bool SetCurrentFolder(const std::wstring& path) override;
   std::int64_t CurrentUtcOffsetTicks() override;
   std::uint32_t LastErrorCode() override;

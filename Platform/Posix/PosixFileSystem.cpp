@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "Platform/Files/FileTimes.h"
@@ -128,6 +130,16 @@ class FolderStream {
   DIR* m_dir;
 };
 
+// flock locks belong to an open file: a second open, even in this process,
+// is excluded, and the lock ends with the descriptor.
+class FileVolumeLock final : public VolumeLock {
+ public:
+  explicit FileVolumeLock(int fd) : m_fd(fd) {}
+
+ private:
+  FileDescriptor m_fd;
+};
+
 }  // namespace
 
 std::unique_ptr<ReadableFile> NativeFileSystem::OpenForReading(const std::wstring& path) {
@@ -213,6 +225,19 @@ bool NativeFileSystem::GetFreeBytes(const std::wstring& path, std::uint64_t& fre
 
 bool NativeFileSystem::MakeFolder(const std::wstring& path) {
   return ::mkdir(NativePath(path).c_str(), 0755) == 0;
+}
+
+std::unique_ptr<VolumeLock> NativeFileSystem::TryLockVolume(const std::wstring& root) {
+  struct stat volume;
+  if (::stat(NativePath(root).c_str(), &volume) != 0) return std::make_unique<VolumeLock>();
+  const std::string name = "/tmp/korvane-installer-volume-" + std::to_string(volume.st_dev) + ".lock";
+  const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<FileVolumeLock>(fd);
 }
 
 bool NativeFileSystem::SetCurrentFolder(const std::wstring& path) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <vector>
 
 #include "Platform/Win32/UniqueHandle.h"
@@ -129,6 +130,17 @@ bool FinalPathOf(HANDLE handle, std::wstring& path) {
   return false;
 }
 
+// A named mutex: the system releases it when its owner dies, so a killed
+// run never blocks the next one.
+class MutexVolumeLock final : public VolumeLock {
+ public:
+  explicit MutexVolumeLock(UniqueHandle mutex) : m_mutex(std::move(mutex)) {}
+  ~MutexVolumeLock() override { ::ReleaseMutex(m_mutex.Get()); }
+
+ private:
+  UniqueHandle m_mutex;
+};
+
 }  // namespace
 
 // The archive is read while the download still appends to it: a reader
@@ -222,6 +234,21 @@ bool NativeFileSystem::GetFreeBytes(const std::wstring& path, std::uint64_t& fre
 
 bool NativeFileSystem::MakeFolder(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+std::unique_ptr<VolumeLock> NativeFileSystem::TryLockVolume(const std::wstring& root) {
+  DWORD serial = 0;
+  if (!::GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
+    return std::make_unique<VolumeLock>();
+  }
+  wchar_t name[64];
+  ::swprintf(name, sizeof name / sizeof name[0], L"Local\\Korvane installer volume %08lX",
+             static_cast<unsigned long>(serial));
+  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name));
+  if (!mutex.Valid()) return nullptr;
+  const DWORD waited = ::WaitForSingleObject(mutex.Get(), 0);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return nullptr;
+  return std::make_unique<MutexVolumeLock>(std::move(mutex));
 }
 
 bool NativeFileSystem::SetCurrentFolder(const std::wstring& path) {

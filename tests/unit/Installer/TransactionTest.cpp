@@ -217,6 +217,27 @@ TEST_F(Transaction, AStagedFileThatVanishesFailsTheUpdateWithTheOldVersionWhole)
   })) << ::testing::PrintToString(lines);
 }
 
+// The installed application started from the stick, or a second update,
+// while this run holds the drive: it waits, then gives up touching nothing.
+TEST_F(Transaction, ARunWhileAnotherHoldsTheDriveChangesNothing) {
+  InstallOldVersion();
+  KorvaneTest::WriteTree(m_target, {{".korvane-staging/owner", ""}, {".korvane-staging/new/live.db", "staging"}});
+  const Tree before = Snapshot();
+  const std::wstring root = std::wstring(kLetter) == L"\\" ? L"\\" : std::wstring(kLetter) + L"\\";
+  {
+    const std::unique_ptr<Platform::VolumeLock> held = Platform::TheSystem().files.TryLockVolume(root);
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(Update(Platform::TheSystem().files));
+    EXPECT_EQ(Differences(Snapshot(), before), "");
+    EXPECT_TRUE(m_log.Has("ERROR InstallBackend::Install " + KorvaneTest::ToPath(root).u8string() +
+                          " another installation is under way on this drive; nothing is done"))
+        << ::testing::PrintToString(m_log.lines());
+  }
+  // Released: the next run recovers the staging folder it finds and installs.
+  EXPECT_TRUE(Update(Platform::TheSystem().files)) << ::testing::PrintToString(m_log.lines());
+  EXPECT_EQ(Differences(Snapshot(), m_new), "");
+}
+
 bool IsReadOnly(const fs::path& path) {
   return (fs::status(path).permissions() & fs::perms::owner_write) == fs::perms::none;
 }
