@@ -100,3 +100,22 @@ def test_package_whose_application_is_not_genuine_keeps_the_old_one_running(
     opened = machine.run_installer("--path", "E:\\")
     assert opened.exit_code == 1
     assert ui.started_command(machine.stub_records()[0]) == ("E:\\Korvane.exe", "")
+
+
+def test_runs_started_while_an_update_downloads_open_and_change_nothing(machine, package_server, versions, installed):
+    package_server(package=versions["package"], rate=SLOW_LINE)
+    update = machine.start_installer("/AppUpdate", "--drivePath", "E:\\", "--exePath", "E:\\Korvane.exe")
+    wait_for_path(installed / STAGING / "new" / "data", "staged file")
+    # The application started from the stick, and a second install, at once.
+    opening = machine.start_installer("--path", "E:\\")
+    installing = machine.start_installer("/path=E:\\")
+    opened, second = opening.wait(), installing.wait()
+    assert opened.exit_code == 1 and second.exit_code == 1
+    assert "E:\\ another installation is under way on this drive; nothing is opened" in opened.messages
+    assert ("InstallBackend::Install E:\\ another installation is under way on this drive; nothing is done"
+            in second.messages)
+    assert update.wait().exit_code == 0
+    assert read_tree(installed) == versions["new"]
+    # Only the update's restart started the application.
+    assert [ui.started_command(r) for r in machine.stub_records() if r.startswith("started")] == [
+        ("E:\\Korvane.exe", "/NotifyUpdate")]
