@@ -15,6 +15,7 @@
 #include "Installer/Engine/FileTree.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/StagingArea.h"
+#include "Installer/Engine/StagingFolder.h"
 #include "Installer/Engine/Unzip.h"
 #include "Platform/SystemServices.h"
 #include "Platform/Text/TextConversion.h"
@@ -42,13 +43,14 @@ std::uint64_t Staged(const std::wstring& package, const std::wstring& target,
   Platform::IFileSystem& files = Platform::TheSystem().files;
   const InstallBackend::StagingArea area(target);
   const CancelFlag cancel;
-  files.MakeFolder(InstallBackend::WithoutSeparator(area.folder));
-  files.MakeFolder(InstallBackend::WithoutSeparator(area.newTree));
-  InstallBackend::PackageExtraction(files).Unzip(package, InstallBackend::WithoutSeparator(area.newTree), nullptr,
-                                                 cancel);
+  if (!InstallBackend::MakeStaging(files, area)) throw InstallBackend::InstallException(L"no staging folder");
+  InstallBackend::PackageExtraction extraction(files);
+  extraction.Unzip(package, InstallBackend::WithoutSeparator(area.newTree), nullptr, cancel);
   files.SetCurrentFolder(area.target);
   const std::uint64_t peak = TreeBytes(target);
-  if (!InstallBackend::CommitStaged(files, area, nullptr, cancel)) throw InstallBackend::InstallException(L"cancelled");
+  if (!InstallBackend::CommitStaged(files, area, extraction.Verified(), nullptr, cancel)) {
+    throw InstallBackend::InstallException(L"cancelled");
+  }
   // Where the installer reports the update complete; the backups go after.
   const std::chrono::duration<double> inPlace = std::chrono::steady_clock::now() - start;
   InstallBackend::FinishCommit(files, area);
