@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <future>
 #include <set>
+#include <thread>
 #include <string>
 
 #include "Installer/Engine/Recovery.h"
@@ -225,9 +227,20 @@ TEST_F(Transaction, ARunWhileAnotherHoldsTheDriveChangesNothing) {
   const Tree before = Snapshot();
   const std::wstring root = std::wstring(kLetter) == L"\\" ? L"\\" : std::wstring(kLetter) + L"\\";
   {
-    const std::unique_ptr<Platform::VolumeLock> held = Platform::TheSystem().files.TryLockVolume(root);
-    ASSERT_TRUE(held);
+    // Another thread holds it, as another process would (a mutex lets its
+    // own thread take it again).
+    std::promise<bool> taken;
+    std::promise<void> done;
+    std::thread holder([&] {
+      const std::unique_ptr<Platform::VolumeLock> held = Platform::TheSystem().files.TryLockVolume(root);
+      taken.set_value(held != nullptr);
+      done.get_future().wait();
+    });
+    const bool held = taken.get_future().get();
+    EXPECT_TRUE(held);
     EXPECT_FALSE(Update(Platform::TheSystem().files));
+    done.set_value();
+    holder.join();
     EXPECT_EQ(Differences(Snapshot(), before), "");
     EXPECT_TRUE(m_log.Has("ERROR InstallBackend::Install " + KorvaneTest::ToPath(root).u8string() +
                           " another installation is under way on this drive; nothing is done"))
