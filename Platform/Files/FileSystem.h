@@ -115,10 +115,9 @@ class IFileSystem {
   // Replaces entries with the names in folder; false when it cannot be read.
   virtual bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) = 0;
 
-  // The lock of the volume holding root ("E:\\"), shared by every process of
-  // the user, taken without waiting: null while another holder has it. A
-  // volume that cannot be identified gets a lock that excludes nobody (it
-  // is no place to install to anyway). The default suits test doubles.
+  // The lock of the drive and volume of root ("E:\\"), shared by every
+  // process of the user, taken without waiting: null while another holder
+  // has it. The default, which excludes nobody, suits test doubles.
   virtual std::unique_ptr<VolumeLock> TryLockVolume(const std::wstring& /*root*/) {
     return std::make_unique<VolumeLock>();
   }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <cwctype>
 #include <vector>
 
 #include "Platform/Win32/UniqueHandle.h"
@@ -130,15 +131,25 @@ bool FinalPathOf(HANDLE handle, std::wstring& path) {
   return false;
 }
 
-// A named mutex: the system releases it when its owner dies, so a killed
-// run never blocks the next one.
+// Named mutexes: the system releases them when their owner dies, so a
+// killed run never blocks the next one.
 class MutexVolumeLock final : public VolumeLock {
  public:
-  explicit MutexVolumeLock(UniqueHandle mutex) : m_mutex(std::move(mutex)) {}
-  ~MutexVolumeLock() override { ::ReleaseMutex(m_mutex.Get()); }
+  ~MutexVolumeLock() override {
+    for (UniqueHandle& mutex : m_owned) ::ReleaseMutex(mutex.Get());
+  }
+  // False when another holder has it.
+  bool Take(const std::wstring& name) {
+    UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+    if (!mutex.Valid()) return false;
+    const DWORD waited = ::WaitForSingleObject(mutex.Get(), 0);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
+    m_owned.push_back(std::move(mutex));
+    return true;
+  }
 
  private:
-  UniqueHandle m_mutex;
+  std::vector<UniqueHandle> m_owned;
 };
 
 }  // namespace
@@ -236,19 +247,21 @@ bool NativeFileSystem::MakeFolder(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
 }
 
+// By the drive letter, which every run for a drive knows, and by the
+// volume's serial number where it can be read, which also covers the same
+// stick under another letter.
 std::unique_ptr<VolumeLock> NativeFileSystem::TryLockVolume(const std::wstring& root) {
+  auto lock = std::make_unique<MutexVolumeLock>();
+  const wchar_t letter = root.empty() ? L'?' : static_cast<wchar_t>(::towupper(root[0]));
+  if (!lock->Take(std::wstring(L"Local\\Korvane installer drive ") + letter)) return nullptr;
   DWORD serial = 0;
-  if (!::GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
-    return std::make_unique<VolumeLock>();
+  if (::GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
+    wchar_t name[64];
+    ::swprintf(name, sizeof name / sizeof name[0], L"Local\\Korvane installer volume %08lX",
+               static_cast<unsigned long>(serial));
+    if (!lock->Take(name)) return nullptr;
   }
-  wchar_t name[64];
-  ::swprintf(name, sizeof name / sizeof name[0], L"Local\\Korvane installer volume %08lX",
-             static_cast<unsigned long>(serial));
-  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name));
-  if (!mutex.Valid()) return nullptr;
-  const DWORD waited = ::WaitForSingleObject(mutex.Get(), 0);
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return nullptr;
-  return std::make_unique<MutexVolumeLock>(std::move(mutex));
+  return lock;
 }
 
 bool NativeFileSystem::SetCurrentFolder(const std::wstring& path) {

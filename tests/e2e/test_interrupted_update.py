@@ -103,7 +103,9 @@ def test_package_whose_application_is_not_genuine_keeps_the_old_one_running(
 
 
 def test_runs_started_while_an_update_downloads_open_and_change_nothing(machine, package_server, versions, installed):
-    package_server(package=versions["package"], rate=SLOW_LINE)
+    # Slow enough that the update holds the drive for well over the 5 s the
+    # others wait (about 35 s for the whole package).
+    package_server(package=versions["package"], rate=15000)
     update = machine.start_installer("/AppUpdate", "--drivePath", "E:\\", "--exePath", "E:\\Korvane.exe")
     wait_for_path(installed / STAGING / "new" / "data", "staged file")
     # The application started from the stick, and a second install, at once.
@@ -115,7 +117,8 @@ def test_runs_started_while_an_update_downloads_open_and_change_nothing(machine,
     assert ("InstallBackend::Install E:\\ another installation is under way on this drive; nothing is done"
             in second.messages)
     assert update.wait().exit_code == 0
-    assert read_tree(installed) == versions["new"]
+    # The new version is whole; the backups' removal may be left to the next run.
+    assert {k: v for k, v in read_tree(installed).items() if not k.startswith(STAGING)} == versions["new"]
     # Only the update's restart started the application.
     assert [ui.started_command(r) for r in machine.stub_records() if r.startswith("started")] == [
         ("E:\\Korvane.exe", "/NotifyUpdate")]
