@@ -24,12 +24,24 @@ Faults (--fault), to see how the installer copes with a bad server:
                      300) for --trickle-seconds, then at full speed
   reset              sends half of the first range, then resets the connection
                      (TCP RST); later requests are served
+  reset-all          the same for every range: no connection finishes its range
+  outage             sends half of the first range, resets the connection and
+                     refuses every connection (nothing listens) for
+                     --outage-seconds (default 10); then serves as usual
+  stall-each         every range stops after --stall-after bytes of its body
+                     (default 64 KiB) and holds its connection silent for
+                     --stall-seconds: each connection brings a little, none
+                     finishes
+
+--cut-count N limits drop and reset-all to the first N ranges; later ones are
+served whole.
 
 --rate BYTES limits the package's bytes to that many per second (a slow
 line, so that a test can watch or interrupt a download).
 
 Where a fault holds a connection silent, the log gets a line
-"stall at <package byte>" when the silence begins.
+"stall at <package byte>" when the silence begins; an outage logs
+"outage begins" and "outage ends".
 
 Prints "ready <port>" on stdout once it accepts connections.
 """
@@ -54,6 +66,7 @@ RANGE_PATTERN = re.compile(r"^bytes=(\d+)-(\d*)$")
 COPY_BLOCK = 256 * 1024
 CHUNK_SIZE = 4 * 1024 * 1024  # the installer's Range requests
 TRICKLE_RATE = 300
+STALL_EACH_AFTER = 64 * 1024
 NOT_FOUND_PAGE = (b"<html><head><title>404 Not Found</title></head>"
                   b"<body><h1>Not Found</h1></body></html>\n")
 
@@ -132,6 +145,11 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
             if stop < first + length:
                 self.copy_range(first, stop - first)
                 return self.hold_silent(stop)
+        if ranged and fault == "stall-each":
+            stop = self.server.stall_after if self.server.stall_after is not None else STALL_EACH_AFTER
+            if stop < length:
+                self.copy_range(first, stop)
+                return self.hold_silent(first + stop)
         cut = None
         if ranged and self.server.take_cut():
             cut = length // 2
@@ -144,7 +162,9 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             if fault == "stall":
                 return self.hold_silent(first + cut)
-            if fault == "reset":
+            if fault == "outage":
+                self.server.begin_outage()
+            if fault in ("reset", "reset-all", "outage"):
                 # A reset throws away what the client has received but not yet
                 # read, the answer's headers too: it is sent only once the
                 # client has taken in what was sent and had time to read it.
@@ -222,7 +242,10 @@ class PackageServer(http.server.ThreadingHTTPServer):
         self.pac_proxy = options.pac_proxy
         self.log_file = open(options.log, "a", buffering=1) if options.log else sys.stderr
         self.lock = threading.Lock()
-        self.cut_done = False
+        self.cuts = 0
+        self.cut_count = options.cut_count
+        self.outage_seconds = options.outage_seconds
+        self.outage_pending = False
 
     def log_line(self, line):
         with self.lock:
@@ -230,13 +253,39 @@ class PackageServer(http.server.ThreadingHTTPServer):
             self.log_file.flush()
 
     def take_cut(self):
-        """True once, for the first ranged answer, when a fault cuts it."""
+        """True for the ranged answers a fault cuts."""
         with self.lock:
-            if self.fault not in ("drop", "drop-once", "stall", "reset") or self.cut_done:
+            if self.fault not in ("drop", "drop-once", "stall", "reset", "reset-all", "outage"):
                 return False
-            # "drop" cuts every range it serves, the others only the first.
-            self.cut_done = self.fault != "drop"
+            # "drop" and "reset-all" cut every range (or the first
+            # --cut-count), the others only the first.
+            every = self.fault in ("drop", "reset-all")
+            limit = (self.cut_count or float("inf")) if every else 1
+            if self.cuts >= limit:
+                return False
+            self.cuts += 1
             return True
+
+    def begin_outage(self):
+        """Stops accepting connections; the main loop closes the socket and reopens it later."""
+        self.outage_pending = True
+        self.log_line("outage begins")
+        threading.Thread(target=self.shutdown, daemon=True).start()
+
+    def run(self, context):
+        """Serves until stopped; an outage closes the listening socket for its length."""
+        while True:
+            self.serve_forever()
+            if not self.outage_pending:
+                return
+            self.outage_pending = False
+            self.socket.close()
+            time.sleep(self.outage_seconds)
+            self.socket = socket.socket(self.address_family, self.socket_type)
+            self.server_bind()
+            self.server_activate()
+            self.socket = context.wrap_socket(self.socket, server_side=True)
+            self.log_line("outage ends")
 
 
     def take_trickle(self):
@@ -256,7 +305,9 @@ def parse_arguments(argv):
     parser.add_argument("--log", help="request log file (default: stderr)")
     parser.add_argument("--fault", default="none",
                         choices=["none", "no-content-length", "not-found", "ignore-range", "drop", "drop-once", "stall",
-                                 "stall-all", "no-headers", "trickle", "reset"])
+                                 "stall-all", "no-headers", "trickle", "reset", "reset-all", "outage", "stall-each"])
+    parser.add_argument("--cut-count", type=int, default=0, help="ranges drop and reset-all cut (default: all)")
+    parser.add_argument("--outage-seconds", type=float, default=10.0)
     parser.add_argument("--stall-seconds", type=float, default=75.0)
     parser.add_argument("--stall-after", type=int, help="bytes (stall) or package byte (stall-all)")
     parser.add_argument("--trickle-seconds", type=float, default=20.0)
@@ -273,7 +324,7 @@ def main(argv):
     server.socket = context.wrap_socket(server.socket, server_side=True)
     print("ready %d" % server.server_address[1], flush=True)
     try:
-        server.serve_forever()
+        server.run(context)
     except KeyboardInterrupt:
         pass
     return 0

@@ -1,7 +1,6 @@
 #include "Installer/Engine/ArchiveTransfer.h"
 
 #include "Installer/Engine/InstallException.h"
-#include "Installer/Engine/RequestTransfer.h"
 #include "Installer/Log/Log.h"
 
 namespace InstallBackend {
@@ -39,14 +38,14 @@ void ArchiveTransfer::Create(Platform::IFileSystem& files, const std::wstring& p
   if (growth) m_archive = std::make_unique<FollowedFile>(std::move(m_archive), *growth);
 }
 
-bool ArchiveTransfer::Perform(Platform::HttpHandleOwner& request) {
-  const int result = PerformRequest(&m_witness, m_progressReports, m_cancel, *m_archive, m_http, request.Get(),
-                                    m_totalSize, m_bytesReceived, m_rangeOffset);
-  if (result == 0) {
+RequestEnd ArchiveTransfer::Perform(Platform::HttpHandleOwner& request) {
+  const RequestEnd end = PerformRequest(&m_witness, m_progressReports, m_cancel, *m_archive, m_http, request.Get(),
+                                        m_totalSize, m_bytesReceived, m_rangeOffset);
+  if (end.kind == RequestEnd::Cancelled) {
     LOG_ERROR << "InstallBackend::Download PerformRequest error: " << m_http.LastError();
   }
   request.Reset();
-  return result == 1;
+  return end;
 }
 
 }  // namespace InstallBackend

@@ -6,6 +6,7 @@
 #include "Installer/Engine/ArchiveGrowth.h"
 #include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/ProgressWatch.h"
+#include "Installer/Engine/RequestTransfer.h"
 #include "Platform/Files/FileSystem.h"
 #include "Platform/Http/HttpClient.h"
 
@@ -60,9 +61,8 @@ class ArchiveTransfer {
   }
   std::int32_t TotalSize() const { return m_totalSize; }
   std::uint32_t RangeOffset() const { return m_rangeOffset; }
-  // True when the request is done, false when it stopped for a cancel;
-  // request is closed either way.
-  bool Perform(Platform::HttpHandleOwner& request);
+  // How the request ended; request is closed either way.
+  RequestEnd Perform(Platform::HttpHandleOwner& request);
 
  private:
   Platform::IHttpClient& m_http;

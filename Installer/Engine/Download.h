@@ -6,6 +6,7 @@
 #include "Installer/Engine/ArchiveGrowth.h"
 #include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/ProgressWatch.h"
+#include "Installer/Engine/RetryPause.h"
 #include "Platform/Files/FileSystem.h"
 #include "Platform/Http/HttpClient.h"
 
@@ -31,11 +32,15 @@ DownloadEndpoint CompiledInServer();
 // set up, through a proxy found by discovery; proxyOnly (the install's
 // retries) skips the first attempt. Sends Downloading and then progress to
 // listener (which may be null); stops at the next check once cancel is set,
-// and within a fraction of a second when it is set during a call that
-// waits on the network. A request that sees no byte for kStallWindow ends
-// and the next one resumes at the first missing byte; when no byte of the
-// package has come for kNoProgressLimit over all calls of this object, the
-// call raises the same failure as a request that cannot be sent.
+// and within a fraction of a second when it is set during a call or a pause
+// that waits on the network. A request that sees no byte for kStallWindow,
+// or whose connection fails, ends and the next one resumes at the first
+// missing byte on a new connection, after a pause that grows with the
+// failures in a row (listener hears of both waits). A route whose requests
+// stall or break off kDeadRouteRequests times in a row is left for the
+// next route of the plan; with none left, and when no byte of the package
+// has come for kNoProgressLimit over all calls of this object, the call
+// raises the same failure as a request that cannot be sent.
 //
 // growth, when not null, is told after every write how far the archive
 // reaches, and the archive may be read meanwhile.
@@ -59,8 +64,9 @@ class IPackageDownload {
 class PackageDownload final : public IPackageDownload {
  public:
   PackageDownload(Platform::IHttpClient& http, Platform::IFileSystem& files, DownloadEndpoint server,
-                  ProgressWatch watch = ProgressWatch())
-      : m_http(http), m_files(files), m_server(std::move(server)), m_watch(std::move(watch)) {}
+                  ProgressWatch watch = ProgressWatch(), RetryPause pause = SleepingPause())
+      : m_http(http), m_files(files), m_server(std::move(server)), m_watch(std::move(watch)),
+        m_pause(std::move(pause)) {}
   std::wstring Download(const std::wstring& workFolder, IInstallListener* listener, const CancelFlag& cancel,
                         bool proxyOnly, IArchiveGrowth* growth) override;
 
@@ -69,6 +75,7 @@ class PackageDownload final : public IPackageDownload {
   Platform::IFileSystem& m_files;
   DownloadEndpoint m_server;
   ProgressWatch m_watch;
+  RetryPause m_pause;
 };
 
 }  // namespace InstallBackend

@@ -18,6 +18,7 @@ bool FakeHttpClient::SendRequest(Platform::HttpHandle request) {
   Check(request);
   m_request.index = sends++;
   rangeHeaders.push_back(m_request.header);
+  if (const std::uint32_t code = sendFails(m_request.index)) return Fail(code);
   m_request.next = 0;
   m_request.end = m_packageSize;
   unsigned long long first = 0, last = 0;
@@ -37,7 +38,7 @@ bool FakeHttpClient::QueryDataAvailable(Platform::HttpHandle request, std::uint3
       return true;
     }
     onTimeout();
-    return Fail(Platform::HttpConstants::ErrorTimeout);
+    return Fail(timeoutCode);
   }
   std::uint64_t left = m_request.end - m_request.next;
   if (TimesOut()) {

@@ -42,8 +42,14 @@ class FakeHttpClient final : public Platform::IHttpClient {
   // The time-out hits every later request too, and this runs at each one.
   bool timeoutRepeats = false;
   std::function<void()> onTimeout = [] {};
+  // The code the time-out fails with: another code makes it a broken
+  // connection (12030, a reset).
+  std::uint32_t timeoutCode = Platform::HttpConstants::ErrorTimeout;
   // Instead of the time-out, the body simply ends there (a dropped connection).
   bool cutEndsBody = false;
+  // The error SendRequest fails with for the send of this 0-based index; 0
+  // lets it through.
+  std::function<std::uint32_t(int)> sendFails = [](int) { return 0u; };
   bool noContentLength = false;
   std::uint32_t contentLengthOverride = 0;
   // Called after every successful read, with the number of reads so far.
