@@ -61,7 +61,7 @@ class DownloadCall {
       : m_http(http), m_endpoint(endpoint), m_listener(listener), m_cancel(cancel), m_watch(watch),
         m_pause(pause), m_proxyOnly(proxyOnly), m_transfer(http, listener, cancel, watch) {}
 
-  void Run(Platform::IFileSystem& files, const std::wstring& archivePath, IArchiveGrowth* growth);
+  void Run(Platform::IFileSystem& files, const std::wstring& workFolder, IArchiveGrowth* growth);
 
  private:
   RequestEnd RunCycle(ProxyDiscovery& discovery);
@@ -91,9 +91,9 @@ class DownloadCall {
   FailureStreak m_streak;
 };
 
-void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& archivePath, IArchiveGrowth* growth) {
+void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& workFolder, IArchiveGrowth* growth) {
   if (m_listener) m_listener->OnStatus(Downloading);
-  m_transfer.Create(files, archivePath, growth);
+  m_transfer.Create(files, workFolder, growth);
   m_plan = ReadProxyPlan(m_http, m_proxyOnly);
   ProxyDiscovery discovery(m_http, DiscoveryUrl(m_endpoint), m_plan.discovery);
   while (!m_transfer.Complete()) {
@@ -252,7 +252,7 @@ std::wstring PackageDownload::Download(const std::wstring& workFolder, IInstallL
   const std::wstring archivePath = workFolder + ArchiveFileName;
   const WaitLimitsOfCall limits(m_http, cancel);
   m_watch.Start();
-  DownloadCall(m_http, m_server, listener, cancel, proxyOnly, m_watch, m_pause).Run(m_files, archivePath, growth);
+  DownloadCall(m_http, m_server, listener, cancel, proxyOnly, m_watch, m_pause).Run(m_files, workFolder, growth);
   return archivePath;
 }
 

@@ -45,10 +45,15 @@ DownloadEndpoint CompiledInServer();
 // growth, when not null, is told after every write how far the archive
 // reaches, and the archive may be read meanwhile.
 //
+// An archive that an earlier call left in workFolder with its record
+// (Installer/Engine/KeptArchive.h) is gone on with from its end, asking for
+// the rest with If-Range, when the size probe names the same package; it
+// is started anew otherwise. Every call records what its archive holds.
+//
 // Returns the archive path when the last chunk has arrived and also after a
 // cancel (the archive is then incomplete). Raises InstallException with the
 // failure's text otherwise; the archive file is left on disk in every case
-// and the caller deletes it.
+// and the caller keeps it for a later call or deletes it.
 class IPackageDownload {
  public:
   virtual std::wstring Download(const std::wstring& workFolder, IInstallListener* listener,

@@ -100,6 +100,9 @@ class IHttpClient {
   virtual bool ReceiveResponse(HttpHandle request) = 0;
   // The Content-Length read as a 32-bit number.
   virtual bool QueryContentLength(HttpHandle request, std::uint32_t& length) = 0;
+  // A response header's value by name ("ETag"); false when the response
+  // has none.
+  virtual bool QueryHeaderText(HttpHandle request, const std::wstring& name, std::wstring& value) = 0;
   // The body bytes that can be read now; 0 at the end of the body.
   virtual bool QueryDataAvailable(HttpHandle request, std::uint32_t& available) = 0;
   virtual bool ReadData(HttpHandle request, void* buffer, std::uint32_t size,

@@ -30,6 +30,7 @@ def download_folder(machine):
 
 def assert_no_archive_left(machine):
     assert not (download_folder(machine) / "Korvane.zip").exists()
+    assert not (download_folder(machine) / "Korvane.zip.identity").exists()
 
 
 def package_requests(server):
@@ -120,7 +121,8 @@ def test_server_that_refuses_connections_for_ten_seconds_is_resumed(machine, pac
 
 
 @pytest.mark.parametrize("fault", ["reset-all", "stall-each"])
-def test_route_that_breaks_every_connection_fails_the_install_within_two_minutes(machine, package_server, fault):
+def test_route_that_breaks_every_connection_fails_the_install_within_two_minutes(machine, package_server,
+                                                                                 demo_package, fault):
     server = package_server(fault=fault, stall_seconds=30)
     drive = machine.add_usb_drive("E")
     started = time.monotonic()
@@ -138,6 +140,52 @@ def test_route_that_breaks_every_connection_fails_the_install_within_two_minutes
     ranges = package_requests(server)
     starts = [int(r.split("=")[1].split("-")[0]) for r in ranges[1:]]
     assert len(ranges) == 5 and starts[0] == 0 and starts == sorted(set(starts)), ranges
+    # What came is kept for the next run, which may find a better route.
+    kept = (download_folder(machine) / "Korvane.zip").read_bytes()
+    assert len(kept) > 0 and kept == demo_package.read_bytes()[:len(kept)]
+
+
+@pytest.fixture
+def changed_package(demo_package, tmp_path):
+    """The demo package with one more file: another package on the server."""
+    path = tmp_path / "changed" / "Korvane.zip"
+    path.parent.mkdir()
+    path.write_bytes(demo_package.read_bytes())
+    with zipfile.ZipFile(path, "a") as archive:
+        archive.writestr("Data/added.txt", "a file of the next version\n")
+    return path
+
+
+@pytest.mark.parametrize("server_package", ["same", "changed"])
+def test_download_that_failed_goes_on_in_the_next_run(machine, package_server, demo_package, changed_package,
+                                                      server_package):
+    size = demo_package.stat().st_size
+    kept = size * 6 // 10
+    broken = package_server(fault="drop-at", stall_after=kept)
+    drive = machine.add_usb_drive("E")
+    first = machine.run_installer("/path=E:\\")
+    broken.stop()
+    assert first.exit_code == 1
+    assert list(drive.iterdir()) == []
+    # The failure keeps what came, and what the server said about it.
+    archive = download_folder(machine) / "Korvane.zip"
+    assert archive.read_bytes() == demo_package.read_bytes()[:kept]
+    assert (download_folder(machine) / "Korvane.zip.identity").is_file()
+
+    package = demo_package if server_package == "same" else changed_package
+    server = package_server(package=package)
+    second = machine.run_installer("/path=E:\\")
+    assert second.exit_code == 0, second.messages
+    assert_package_installed(package, drive)
+    assert_no_archive_left(machine)
+    ranges = package_requests(server)
+    if server_package == "same":
+        assert ("InstallBackend::Download resuming the download of an earlier run at byte %d of %d" % (kept, size)
+                in second.messages)
+        assert len(ranges) == 2 and ranges[1].startswith("bytes=%d-%d if-range " % (kept, size - 1)), ranges
+    else:
+        assert "InstallBackend::Download the package changed since the earlier run; starting over" in second.messages
+        assert ranges[1] == "bytes=0-4194303", ranges
 
 
 def test_trickle_of_a_few_hundred_bytes_a_second_is_not_a_stall(machine, package_server, demo_package):

@@ -13,6 +13,7 @@
 
 #include "FakeHttpClient.h"
 #include "Installer/Engine/InstallException.h"
+#include "Installer/Engine/KeptArchive.h"
 #include "Platform/Files/NativeFileSystem.h"
 #include "Platform/Text/TextConversion.h"
 #include "Support/FaultyFileSystem.h"
@@ -262,6 +263,67 @@ TEST_F(StalledDownloadTest, BytesOfARequestThatFailsLaterStillCountAsProgress) {
   EXPECT_TRUE(log.Has("INFO InstallBackend::Download connection closed at byte 327680, resuming in 1 s"));
 }
 
+// An earlier run's archive: the package's first `kept` bytes and the
+// record naming the package by etag.
+class KeptArchiveTest : public DownloadTest {
+ protected:
+  void Keep(std::uint32_t kept, std::int32_t size, const std::wstring& etag) {
+    std::ofstream out(Archive(), std::ios::binary);
+    for (std::uint32_t i = 0; i < kept; ++i) out.put(KorvaneTest::PackageByte(i));
+    out.close();
+    InstallBackend::RecordIdentity(files, WorkFolder(), {size, etag, L""});
+  }
+  std::wstring RecordedEtag() {
+    InstallBackend::PackageIdentity identity;
+    return InstallBackend::ReadKeptIdentity(files, WorkFolder(), identity) ? identity.etag : L"none";
+  }
+};
+
+TEST_F(KeptArchiveTest, SamePackageIsGoneOnWithFromTheArchivesEnd) {
+  Keep(1000000, 2 * MiB4, L"\"v1\"");
+  FakeHttpClient http(2 * MiB4);
+  http.etag = L"\"v1\"";
+  Run(http);
+  EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
+  EXPECT_EQ(http.rangeHeaders, (std::vector<std::wstring>{L"", Range(1000000, 1000000 + MiB4 - 1),
+                                                          Range(1000000 + MiB4, 2 * MiB4 - 1)}));
+  EXPECT_EQ(http.ifRanges, (std::vector<std::wstring>{L"", L"If-Range: \"v1\"", L"If-Range: \"v1\""}));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download resuming the download of an earlier run at byte 1000000 of 8388608"));
+  EXPECT_GT(listener.fractions.back(), 0.99f);
+}
+
+TEST_F(KeptArchiveTest, ChangedPackageIsStartedAnew) {
+  Keep(1000000, 2 * MiB4, L"\"v0\"");
+  FakeHttpClient http(2 * MiB4);
+  http.etag = L"\"v1\"";
+  Run(http);
+  EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
+  EXPECT_EQ(http.rangeHeaders[1], Range(0, MiB4 - 1));
+  EXPECT_EQ(http.ifRanges[1], L"");
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download the package changed since the earlier run; starting over"));
+  EXPECT_EQ(RecordedEtag(), L"\"v1\"");
+}
+
+TEST_F(KeptArchiveTest, PackageReplacedWhileItIsFetchedFailsAndIsNotGoneOnWith) {
+  Keep(1000000, 2 * MiB4, L"\"v1\"");
+  FakeHttpClient http(2 * MiB4);
+  http.etag = L"\"v1\"";
+  http.sendFails = [&http](int send) {
+    if (send == 1) http.etag = L"\"v2\"";
+    return 0u;
+  };
+  EXPECT_EQ(RunExpectingFailure(http), L"InstallBackend::PerformRequest Response does not match the requested range");
+  EXPECT_EQ(RecordedEtag(), L"none");
+}
+
+TEST_F(KeptArchiveTest, ServerWithoutValidatorsLeavesNoRecord) {
+  Keep(1000000, 2 * MiB4, L"\"v1\"");
+  FakeHttpClient http(2 * MiB4);
+  Run(http);
+  EXPECT_EQ(http.rangeHeaders[1], Range(0, MiB4 - 1));
+  EXPECT_EQ(RecordedEtag(), L"none");
+}
+
 TEST_F(DownloadTest, CancelInBodyLoopReturnsArchivePathAndStops) {
   FakeHttpClient http(2 * MiB4);
   http.afterRead = [this](int reads) {
@@ -439,9 +501,10 @@ TEST_F(DownloadTest, ArchiveThatCannotBeCreatedRaises) {
 }
 
 TEST_F(DownloadTest, ArchiveWriteThatFailsEndsTheDownload) {
-  // After the archive's creation, the first write or one of the second range
-  // meets a full disk.
-  for (const int failAt : {2, 3}) {
+  // After the look for a kept archive, the archive's creation and the
+  // record's removal (the server names no validator), the first write or
+  // one of the second range meets a full disk.
+  for (const int failAt : {4, 5}) {
     SCOPED_TRACE(failAt);
     LogCapture caseLog;
     FakeHttpClient http(MiB4 + 10);
@@ -449,7 +512,7 @@ TEST_F(DownloadTest, ArchiveWriteThatFailsEndsTheDownload) {
     KorvaneTest::FaultyFileSystem full(files, failAt, true);
     EXPECT_EQ(RunExpectingFailure(http, full), L"InstallBackend::PerformRequest Failed to write the archive");
     EXPECT_TRUE(caseLog.Has("ERROR InstallBackend::PerformRequest Failed to write the archive"));
-    EXPECT_EQ(http.sends, failAt);
+    EXPECT_EQ(http.sends, failAt - 2);
     EXPECT_EQ(http.OpenHandles(), 0u);
   }
 }

@@ -16,6 +16,7 @@ using ::testing::HasSubstr;
 const std::wstring kWorkRoot = L"C:\\Temp\\{502ABB8A-27F4-4A9D-A0B4-C99B926B99EE}\\";
 const std::wstring kWorkFolder = kWorkRoot + L"KV_Install_E\\";
 const std::wstring kArchive = kWorkFolder + L"Korvane.zip";
+const std::wstring kRecord = kArchive + L".identity";
 const std::wstring kStaged = L"E:\\.korvane-staging\\new";
 
 bool InStaging(const std::wstring& path) { return path.find(L".korvane-staging") != std::wstring::npos; }
@@ -201,7 +202,7 @@ TEST_F(InstallSequence, SuccessfulRunDownloadsDirectlyExtractsAndDeletesTheArchi
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
   EXPECT_THAT(script.unzipTargets, ElementsAre(kStaged));
   EXPECT_THAT(files.made, ElementsAre(kWorkFolder, L"E:"));
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
   // The staged file is checked; the log names the place it is going to.
   EXPECT_THAT(script.checkedPaths, ElementsAre(kStaged + L"\\Korvane.exe"));
   EXPECT_THAT(log.lines(), ElementsAre(kAccepted));
@@ -223,7 +224,8 @@ TEST_F(InstallSequence, DriveLetterMustBeAnExactKeyOfTheUsbDrives) {
     EXPECT_THAT(fresh.calls, ElementsAre("code 0", "code 2048", "status 3"));
   }
   EXPECT_TRUE(script.downloadCalls.empty());
-  EXPECT_EQ(files.deleted.size(), 4u);
+  // Each failed run removes the archive and its record.
+  EXPECT_EQ(files.deleted.size(), 8u);
 }
 
 TEST_F(InstallSequence, FreeSpaceThresholdIsExactly150MiB) {
@@ -264,7 +266,8 @@ TEST_F(InstallSequence, ErrorsWithoutATextAreLoggedWithTheirStep) {
                           "ERROR InstallBackend::Install Generic exception Last error: 87",
                           "ERROR InstallBackend::Install Generic exception Last error: 87"));
   EXPECT_EQ(listener.calls.back(), "status 3");
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  // An archive that came whole and is no package is not gone on with.
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive, kRecord, kArchive));
 }
 
 TEST_F(InstallSequence, FailedFirstDownloadIsRetriedThroughTheProxyPath) {
@@ -295,7 +298,7 @@ TEST_F(InstallSequence, TwoFailedDownloadsFailWithoutErrorCode) {
   EXPECT_EQ(listener.code, 0);
   EXPECT_EQ(listener.calls.back(), "status 3");
   EXPECT_TRUE(script.unzipTargets.empty());
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 TEST_F(InstallSequence, UnreadableArchiveIsDownloadedOnceMoreThroughTheProxyPath) {
@@ -322,7 +325,7 @@ TEST_F(InstallSequence, CancelDuringFirstDownloadFailsWithoutRetry) {
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
   EXPECT_TRUE(script.unzipTargets.empty());
   EXPECT_EQ(listener.calls.back(), "status 3");
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 // Whatever step noticed it, a drive that is gone is what the user must hear of.
@@ -338,7 +341,7 @@ TEST_F(InstallSequence, CancelDuringExtractionIsNeverReportedAsInstalled) {
   script.cancelDuringUnzip = &cancel;
   EXPECT_FALSE(Run());
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 3"));
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 TEST_F(InstallSequence, ApplicationThatIsNotGenuineFailsTheInstallWithoutAnotherDownload) {
@@ -348,7 +351,7 @@ TEST_F(InstallSequence, ApplicationThatIsNotGenuineFailsTheInstallWithoutAnother
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 3"));
   EXPECT_EQ(listener.code, 0);
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install E:\\Korvane.exe is not genuine: result 0x800B0100"));
 }
 
@@ -409,7 +412,7 @@ TEST_F(InstallSequence, DriveTooSmallForThePackageFailsWithoutAnotherDownload) {
   EXPECT_EQ(listener.calls.back(), "status 3");
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::Unzip Not enough free "
                                        "space on the target: 300 bytes needed, 200 bytes free Last error: 87"));
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 }  // namespace
