@@ -81,6 +81,7 @@ class InstallRun {
   bool m_errorStored = false;
   bool m_madeTarget = false;      // the target folder did not exist before this run
   bool m_stagingIsOurs = false;   // a staging folder this run made and no commit has taken over
+  bool m_downloaded = false;      // a download has started in this run
   bool m_downloadFailed = false;  // the last download raised: its archive may serve the next one
 };
 
@@ -155,7 +156,7 @@ void InstallRun::Download(bool proxyOnly) {
   IArchiveGrowth* growth =
       m_parts.extraction.Follow(m_workFolder + ArchiveFileName, WithoutSeparator(m_area.newTree), m_cancel);
   m_stagingShare = growth ? kFollowedStagingShare : kStagingShare;
-  m_downloadFailed = true;
+  m_downloaded = m_downloadFailed = true;
   m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly, growth);
   m_downloadFailed = false;
 }
@@ -270,10 +271,11 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
 // extraction that follows the download reads it until stopped, and Windows
 // deletes no file that is open. A download that failed (not one the user
 // cancelled) leaves its archive for the next run to go on with, when the
-// server named its package.
+// server named its package; so does a run that failed before it
+// downloaded anything (a drive not plugged in yet).
 bool InstallRun::Fail() {
   m_parts.extraction.StopFollowing();
-  if (m_downloadFailed && !Cancelled()) {
+  if (!Cancelled() && (m_downloadFailed || !m_downloaded)) {
     KeepArchiveIfResumable(m_parts.files, m_workFolder);
   } else {
     DiscardArchive(m_parts.files, m_workFolder);
