@@ -24,23 +24,25 @@ std::string Serialised(const PackageIdentity& identity) {
          "\nlast-modified=" + Platform::Utf16ToUtf8(identity.lastModified) + "\n";
 }
 
+// A length of at most ten digits that fits the signed size.
+bool ParseLength(const std::string& value, std::int32_t& length) {
+  if (value.empty() || value.size() > 10 || value.find_first_not_of("0123456789") != std::string::npos) return false;
+  const long long parsed = std::stoll(value);
+  if (parsed > 0x7fffffffLL) return false;
+  length = static_cast<std::int32_t>(parsed);
+  return true;
+}
+
 bool Parse(const std::string& text, PackageIdentity& identity) {
-  std::size_t start = 0;
   bool lengthSeen = false;
-  while (start < text.size()) {
-    const std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) return false;
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
-    const std::size_t equals = line.find('=');
-    if (equals == std::string::npos) return false;
-    const std::string key = line.substr(0, equals);
-    const std::string value = line.substr(equals + 1);
+  for (std::size_t start = 0, end = 0; start < text.size(); start = end + 1) {
+    end = text.find('\n', start);
+    const std::size_t equals = text.find('=', start);
+    if (end == std::string::npos || equals == std::string::npos || equals > end) return false;
+    const std::string key = text.substr(start, equals - start);
+    const std::string value = text.substr(equals + 1, end - equals - 1);
     if (key == "length") {
-      if (value.empty() || value.size() > 10 || value.find_first_not_of("0123456789") != std::string::npos) return false;
-      const long long length = std::stoll(value);
-      if (length > 0x7fffffffLL) return false;
-      identity.length = static_cast<std::int32_t>(length);
+      if (!ParseLength(value, identity.length)) return false;
       lengthSeen = true;
     } else if (key == "etag") {
       identity.etag = Platform::Utf8ToUtf16(value);
