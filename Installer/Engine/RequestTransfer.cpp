@@ -194,12 +194,19 @@ bool BodyCopy::Append(std::uint32_t count) {
   return true;
 }
 
-// A body that ends before its range is a connection closed on the way;
-// taking it as complete would leave a hole in the archive.
+// A body that ends before its range cannot be taken as complete: that would
+// leave a hole in the archive. When it ends before its own Content-Length,
+// the connection was closed on the way; when it is all the server meant to
+// send (a 416, a package that shrank), the server's answer does not fit the
+// range, and a new connection would bring the same.
 RequestEnd BodyCopy::Finish() {
   if (m_totalSize > 0 && m_thisRequest < m_limit) {
     LOG_ERROR << "InstallBackend::PerformRequest Response ended after " << m_thisRequest << " of " << m_limit
               << " bytes";
+    std::uint32_t declared = 0;
+    if (m_http.QueryContentLength(m_request, declared) && declared == m_thisRequest) {
+      Raise(L"InstallBackend::PerformRequest Response ended before the range was complete");
+    }
     m_rangeOffset += m_thisRequest;
     return {RequestEnd::Broken, "connection closed"};
   }

@@ -196,6 +196,19 @@ TEST_F(StalledDownloadTest, BodyEndingBeforeItsRangeIsResumed) {
   EXPECT_EQ(pauses, (std::vector<int>{1}));
 }
 
+TEST_F(StalledDownloadTest, BodyThatIsAllTheServerMeantToSendIsNotResumed) {
+  FakeHttpClient http(2 * MiB4);
+  http.timeoutRequest = 2;
+  http.timeoutAfterBytes = 1000;
+  http.cutEndsBody = true;
+  http.cutIsDeclared = true;
+  auto download = Download(http);
+  EXPECT_EQ(RunStalling(http, download, false),
+            L"InstallBackend::PerformRequest Response ended before the range was complete");
+  EXPECT_EQ(http.sends, 3);
+  EXPECT_TRUE(pauses.empty());
+}
+
 TEST_F(StalledDownloadTest, CertificateTheSystemRefusesIsNotResumed) {
   FakeHttpClient http(MiB4);
   http.sendFails = [](int) { return 12175u; };

@@ -47,6 +47,8 @@ class FakeHttpClient final : public Platform::IHttpClient {
   std::uint32_t timeoutCode = Platform::HttpConstants::ErrorTimeout;
   // Instead of the time-out, the body simply ends there (a dropped connection).
   bool cutEndsBody = false;
+  // The server declared the shorter body: the cut is its answer, not the network's.
+  bool cutIsDeclared = false;
   // The error SendRequest fails with for the send of this 0-based index; 0
   // lets it through.
   std::function<std::uint32_t(int)> sendFails = [](int) { return 0u; };
@@ -167,6 +169,7 @@ class FakeHttpClient final : public Platform::IHttpClient {
     Check(request);
     if (noContentLength) return Fail(12150);
     length = contentLengthOverride ? contentLengthOverride : m_packageSize;
+    if (cutIsDeclared && TimesOut()) length = timeoutAfterBytes;
     return true;
   }
   bool QueryHeaderText(Platform::HttpHandle request, const std::wstring& name, std::wstring& value) override {
