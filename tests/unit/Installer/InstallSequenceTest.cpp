@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <string>
+
 #include "Installer/Engine/InstallException.h"
 #include "Support/FakeDriveInfoSource.h"
 #include "Support/LogCapture.h"
@@ -28,6 +32,21 @@ struct NullFile final : Platform::WritableFile {
   bool Flush() override { return true; }
 };
 
+// A file held in memory.
+struct TextFile final : Platform::ReadableFile {
+  explicit TextFile(std::string text) : text(std::move(text)) {}
+  bool Length(std::uint64_t& length) override {
+    length = text.size();
+    return true;
+  }
+  std::int64_t ReadAt(std::uint64_t position, void* buffer, std::size_t size) override {
+    const std::size_t count = position < text.size() ? std::min(size, text.size() - position) : 0;
+    std::copy_n(text.data() + position, count, static_cast<char*>(buffer));
+    return static_cast<std::int64_t>(count);
+  }
+  std::string text;
+};
+
 // Only what the sequence itself asks of the disk is recorded; the
 // extraction's use of it is the scripted extraction's business, and the
 // staging folder's (empty here: nothing is extracted) the commit tests'.
@@ -36,15 +55,24 @@ struct FakeFileSystem final : Platform::IFileSystem {
   bool volumeReadable = true;
   bool freeSpaceThrows = false;
   std::vector<std::wstring> made, deleted;
+  // An earlier run's archive of 1000 bytes is in the download folder, with
+  // the record that names its package.
+  bool archiveKept = false;
 
-  std::unique_ptr<Platform::ReadableFile> OpenForReading(const std::wstring&) override { return nullptr; }
+  std::unique_ptr<Platform::ReadableFile> OpenForReading(const std::wstring& path) override {
+    if (!archiveKept || path != kRecord) return nullptr;
+    return std::make_unique<TextFile>("length=5000\netag=\"v1\"\nlast-modified=\n");
+  }
   std::unique_ptr<Platform::WritableFile> CreateForWriting(const std::wstring&, std::uint32_t) override {
     return std::make_unique<NullFile>();
   }
   bool PathExists(const std::wstring&) override { return false; }
   bool GetPathAttributes(const std::wstring&, std::uint32_t&) override { return false; }
   bool SetPathAttributes(const std::wstring&, std::uint32_t) override { return false; }
-  bool GetFileSize(const std::wstring&, std::uint64_t&) override { return false; }
+  bool GetFileSize(const std::wstring& path, std::uint64_t& size) override {
+    size = 1000;
+    return archiveKept && path == kArchive;
+  }
   bool GetFreeBytes(const std::wstring&, std::uint64_t& bytes) override {
     if (freeSpaceThrows) throw std::bad_alloc();
     bytes = freeBytes;
@@ -226,6 +254,25 @@ TEST_F(InstallSequence, DriveLetterMustBeAnExactKeyOfTheUsbDrives) {
   EXPECT_TRUE(script.downloadCalls.empty());
   // Each failed run removes the archive and its record.
   EXPECT_EQ(files.deleted.size(), 8u);
+}
+
+// A failed download, and a run that fails before it downloads, leave the
+// archive for the next run; a cancel deletes it.
+TEST_F(InstallSequence, OnlyACancelOrAnEndAfterTheDownloadDeletesAKeptArchive) {
+  files.archiveKept = true;
+  script.downloads = {Outcome::Fails, Outcome::Fails};
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(script.downloadCalls.size(), 2u);
+  EXPECT_TRUE(files.deleted.empty());
+
+  drives.results.clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(files.deleted.empty());
+
+  drives.AddDisk(L"USBSTOR\\DISK&VEN_X\\0123456789&0", L"D1", {{L"P1", {L"E:"}}});
+  script.cancelDuringDownload = &cancel;
+  EXPECT_FALSE(Run());
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 TEST_F(InstallSequence, FreeSpaceThresholdIsExactly150MiB) {
