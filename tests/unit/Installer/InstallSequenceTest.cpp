@@ -40,7 +40,8 @@ struct TextFile final : Platform::ReadableFile {
     return true;
   }
   std::int64_t ReadAt(std::uint64_t position, void* buffer, std::size_t size) override {
-    const std::size_t count = position < text.size() ? std::min(size, text.size() - position) : 0;
+    const std::size_t count =
+        position < text.size() ? std::min(size, text.size() - static_cast<std::size_t>(position)) : 0;
     std::copy_n(text.data() + position, count, static_cast<char*>(buffer));
     return static_cast<std::int64_t>(count);
   }
