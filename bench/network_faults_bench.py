@@ -18,9 +18,19 @@ of:
   and then nothing;
 - time to fail: a windowless install from start to exit code 1, against a
   server that falls silent for good after 2 MiB, and against no server at
-  all (connection refused).
+  all (connection refused);
+- time to complete: a windowless install from start to exit code 0 with no
+  fault (the reference), with one connection reset mid-package, and with the
+  server refusing connections for 10 s mid-package;
+- time to give up a dead route: a windowless install from start to exit
+  code 1 against a server that resets every connection half-way through its
+  range, and one that holds every connection silent after 64 KiB;
+- a second run after a failed one: the bytes the second run asks for (the
+  sum of its ranges) against the package's size, the first run having
+  broken off for good at 60 % of the package.
 
   /usr/bin/python3 bench/network_faults_bench.py [RUNS] [--build-dir build/win64-local]
+         [--only close,stall,fail,complete,dead,second-run]
 
 Needs the build, the test CA (tools/rig/install_test_ca.sh) and port 8443
 free: run it inside a private network namespace when other runs share the
@@ -29,6 +39,7 @@ machine (unshare -n, then ip link set lo up).
 import argparse
 import datetime
 import os
+import re
 import statistics
 import sys
 import tempfile
@@ -45,6 +56,8 @@ def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("runs", nargs="?", type=int, default=3)
     parser.add_argument("--build-dir", help="the build to measure (default: the one this machine runs)")
+    parser.add_argument("--only", default="close,stall,fail,complete,dead,second-run",
+                        help="the groups of measurements to make, comma-separated")
     return parser.parse_args()
 
 
@@ -146,6 +159,42 @@ class Bench:
         finally:
             self.done(machine, *services)
 
+    def install(self, expected_exit, **options):
+        """Seconds of a windowless install against the server's fault."""
+        machine = self.machine()
+        server = self.server(machine, **options)
+        try:
+            started = time.monotonic()
+            result = machine.run_installer("/path=E:\\", timeout=300)
+            took = time.monotonic() - started
+            assert result.exit_code == expected_exit, result.messages
+            return took
+        finally:
+            self.done(machine, server)
+
+    def second_run_share(self):
+        """What a second run fetches, as a share of the package, after a first
+        that broke off for good at 60 %."""
+        machine = self.machine()
+        size = self.demo.stat().st_size
+        broken = self.server(machine, fault="drop-at", stall_after=size * 6 // 10)
+        try:
+            assert machine.run_installer("/path=E:\\", timeout=300).exit_code == 1
+        finally:
+            broken.stop()
+        log = machine.scratch / "second-run.log"
+        server = package_rig.start_package_server(self.demo, log)
+        try:
+            assert machine.run_installer("/path=E:\\", timeout=300).exit_code == 0
+            fetched = 0
+            for line in server.requests():
+                match = re.search(r"range=bytes=(\d+)-(\d+)", line)
+                if match:
+                    fetched += int(match.group(2)) - int(match.group(1)) + 1
+            return fetched / size
+        finally:
+            self.done(machine, server)
+
     def close(self):
         wine_rig.remove_prefix(self.template)
         self.screen.close()
@@ -161,22 +210,43 @@ def row(name, values):
                                                        max(values))
 
 
+def measure(bench, runs, groups):
+    measurements = []
+    if "close" in groups:
+        for phase in ("headers pending", "body stalled", "drive query", "extraction"):
+            results = [bench.close_latency(phase) for _ in range(runs)]
+            measurements.append(("close to process gone, " + phase, [gone for gone, _ in results]))
+            if results[0][1] is not None:
+                measurements.append(("close to download stopped (log), " + phase, [stopped for _, stopped in results]))
+    if "stall" in groups:
+        measurements.append(("stall noticed after (request to record)", [bench.stall_noticed() for _ in range(runs)]))
+    if "fail" in groups:
+        measurements.append(("failure, server silent after 2 MiB (whole run)",
+                             [bench.failure(True) for _ in range(runs)]))
+        measurements.append(("failure, no server (whole run)", [bench.failure(False) for _ in range(runs)]))
+    if "complete" in groups:
+        for name, options in (("install, no fault (reference)", {}),
+                              ("install, one reset mid-package", dict(fault="reset")),
+                              ("install, refused for 10 s mid-package", dict(fault="outage", outage_seconds=10))):
+            measurements.append((name, [bench.install(0, **options) for _ in range(runs)]))
+    if "dead" in groups:
+        for name, options in (("dead route given up, reset every range (whole run)", dict(fault="reset-all")),
+                              ("dead route given up, silent after 64 KiB (whole run)",
+                               dict(fault="stall-each", stall_seconds=30))):
+            measurements.append((name, [bench.install(1, **options) for _ in range(runs)]))
+    if "second-run" in groups:
+        measurements.append(("second run after 60 %: fetched / package (ratio)",
+                             [bench.second_run_share() for _ in range(runs)]))
+    return measurements
+
+
 def main():
     runs = OPTIONS.runs
-    measurements = []
+    groups = set(OPTIONS.only.split(","))
     with tempfile.TemporaryDirectory(prefix="korvane-netbench-") as root:
         bench = Bench(root)
         try:
-            for phase in ("headers pending", "body stalled", "drive query", "extraction"):
-                results = [bench.close_latency(phase) for _ in range(runs)]
-                measurements.append(("close to process gone, " + phase, [gone for gone, _ in results]))
-                if results[0][1] is not None:
-                    measurements.append(("close to download stopped (log), " + phase,
-                                         [stopped for _, stopped in results]))
-            measurements.append(("stall noticed after (request to record)", [bench.stall_noticed() for _ in range(runs)]))
-            measurements.append(("failure, server silent after 2 MiB (whole run)",
-                                 [bench.failure(True) for _ in range(runs)]))
-            measurements.append(("failure, no server (whole run)", [bench.failure(False) for _ in range(runs)]))
+            measurements = measure(bench, runs, groups)
         finally:
             bench.close()
     print("| %-52s | runs | min (s) | median  | max (s) |" % "measurement")

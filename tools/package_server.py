@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """The local HTTPS package server for the demo, the tests and the benchmark.
 
-Serves one file at /SW_UPDATE/KV_MERIDEL/Korvane.zip with Content-Length and
-Range (206 with Content-Range), and a proxy auto-config script at /proxy.pac.
-Listens on 127.0.0.1 only. Every request is logged, one line each, as
-"GET <path> range=<Range header or ->", to --log (or stderr).
+Serves one file at /SW_UPDATE/KV_MERIDEL/Korvane.zip with Content-Length,
+ETag (a digest of the file) and Last-Modified, Range (206 with Content-Range)
+and If-Range (a validator that does not match brings the whole file, 200),
+and a proxy auto-config script at /proxy.pac. Listens on 127.0.0.1 only.
+Every request is logged, one line each, as "GET <path> range=<Range header
+or ->", followed by " if-range <validator>" when the request carries one, to
+--log (or stderr).
 
 Faults (--fault), to see how the installer copes with a bad server:
   no-content-length  answers without a Content-Length (the body ends at close)
@@ -18,23 +21,40 @@ Faults (--fault), to see how the installer copes with a bad server:
   stall-all          every response stops at package byte --stall-after (default:
                      half the first range) and holds its connection silent for
                      --stall-seconds: nothing past that byte ever arrives
+  drop-at            every response ends, its connection closed, at package byte
+                     --stall-after (default: half the first range): a download
+                     that breaks off there for good
   no-headers         reads every request and never answers it; the connection
                      is held silent for --stall-seconds
   trickle            the first range comes at --rate bytes a second (default
                      300) for --trickle-seconds, then at full speed
   reset              sends half of the first range, then resets the connection
                      (TCP RST); later requests are served
+  reset-all          the same for every range: no connection finishes its range
+  outage             sends half of the first range, resets the connection and
+                     refuses every connection (nothing listens) for
+                     --outage-seconds (default 10); then serves as usual
+  stall-each         every range stops after --stall-after bytes of its body
+                     (default 64 KiB) and holds its connection silent for
+                     --stall-seconds: each connection brings a little, none
+                     finishes
+
+--cut-count N limits drop and reset-all to the first N ranges; later ones are
+served whole.
 
 --rate BYTES limits the package's bytes to that many per second (a slow
 line, so that a test can watch or interrupt a download).
 
 Where a fault holds a connection silent, the log gets a line
-"stall at <package byte>" when the silence begins.
+"stall at <package byte>" when the silence begins; an outage logs
+"outage begins" and "outage ends".
 
 Prints "ready <port>" on stdout once it accepts connections.
 """
 import argparse
+import email.utils
 import fcntl
+import hashlib
 import http.server
 import os
 import re
@@ -54,6 +74,7 @@ RANGE_PATTERN = re.compile(r"^bytes=(\d+)-(\d*)$")
 COPY_BLOCK = 256 * 1024
 CHUNK_SIZE = 4 * 1024 * 1024  # the installer's Range requests
 TRICKLE_RATE = 300
+STALL_EACH_AFTER = 64 * 1024
 NOT_FOUND_PAGE = (b"<html><head><title>404 Not Found</title></head>"
                   b"<body><h1>Not Found</h1></body></html>\n")
 
@@ -66,7 +87,10 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
         pass
 
     def log_request_line(self):
-        self.server.log_line("%s %s range=%s" % (self.command, self.path, self.headers.get("Range", "-")))
+        line = "%s %s range=%s" % (self.command, self.path, self.headers.get("Range", "-"))
+        if "If-Range" in self.headers:
+            line += " if-range " + self.headers["If-Range"]
+        self.server.log_line(line)
 
     def target_path(self):
         """The path of the request target; a proxy client may send the absolute form."""
@@ -102,7 +126,9 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
         size = os.path.getsize(self.server.package)
         first, last = 0, size - 1
         match = RANGE_PATTERN.match(self.headers.get("Range", ""))
-        ranged = bool(match) and self.server.fault != "ignore-range"
+        validator = self.headers.get("If-Range")
+        current = validator in (None, self.server.etag, self.server.last_modified)
+        ranged = bool(match) and self.server.fault != "ignore-range" and current
         if ranged:
             first = int(match.group(1))
             last = min(int(match.group(2)) if match.group(2) else size - 1, size - 1)
@@ -116,6 +142,8 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
         self.send_response(206 if ranged else 200)
         self.send_header("Content-Type", "application/zip")
         self.send_header("Accept-Ranges", "bytes")
+        self.send_header("ETag", self.server.etag)
+        self.send_header("Last-Modified", self.server.last_modified)
         if ranged:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (first, last, size))
         if self.server.fault == "no-content-length":
@@ -127,11 +155,20 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
         if self.command == "HEAD":
             return
         fault = self.server.fault
-        if ranged and fault == "stall-all":
+        if ranged and fault in ("stall-all", "drop-at"):
             stop = max(first, self.server.stall_after if self.server.stall_after is not None else CHUNK_SIZE // 2)
             if stop < first + length:
                 self.copy_range(first, stop - first)
-                return self.hold_silent(stop)
+                if fault == "stall-all":
+                    return self.hold_silent(stop)
+                self.wfile.flush()
+                self.close_connection = True
+                return self.connection.shutdown(2)
+        if ranged and fault == "stall-each":
+            stop = self.server.stall_after if self.server.stall_after is not None else STALL_EACH_AFTER
+            if stop < length:
+                self.copy_range(first, stop)
+                return self.hold_silent(first + stop)
         cut = None
         if ranged and self.server.take_cut():
             cut = length // 2
@@ -144,7 +181,9 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             if fault == "stall":
                 return self.hold_silent(first + cut)
-            if fault == "reset":
+            if fault == "outage":
+                self.server.begin_outage()
+            if fault in ("reset", "reset-all", "outage"):
                 # A reset throws away what the client has received but not yet
                 # read, the answer's headers too: it is sent only once the
                 # client has taken in what was sent and had time to read it.
@@ -213,6 +252,9 @@ class PackageServer(http.server.ThreadingHTTPServer):
     def __init__(self, port, options):
         super().__init__(("127.0.0.1", port), PackageHandler)
         self.package = options.file
+        with open(options.file, "rb") as package:
+            self.etag = '"%s"' % hashlib.sha256(package.read()).hexdigest()[:32]
+        self.last_modified = email.utils.formatdate(os.path.getmtime(options.file), usegmt=True)
         self.fault = options.fault
         self.stall_seconds = options.stall_seconds
         self.stall_after = options.stall_after
@@ -222,7 +264,10 @@ class PackageServer(http.server.ThreadingHTTPServer):
         self.pac_proxy = options.pac_proxy
         self.log_file = open(options.log, "a", buffering=1) if options.log else sys.stderr
         self.lock = threading.Lock()
-        self.cut_done = False
+        self.cuts = 0
+        self.cut_count = options.cut_count
+        self.outage_seconds = options.outage_seconds
+        self.outage_pending = False
 
     def log_line(self, line):
         with self.lock:
@@ -230,13 +275,39 @@ class PackageServer(http.server.ThreadingHTTPServer):
             self.log_file.flush()
 
     def take_cut(self):
-        """True once, for the first ranged answer, when a fault cuts it."""
+        """True for the ranged answers a fault cuts."""
         with self.lock:
-            if self.fault not in ("drop", "drop-once", "stall", "reset") or self.cut_done:
+            if self.fault not in ("drop", "drop-once", "stall", "reset", "reset-all", "outage"):
                 return False
-            # "drop" cuts every range it serves, the others only the first.
-            self.cut_done = self.fault != "drop"
+            # "drop" and "reset-all" cut every range (or the first
+            # --cut-count), the others only the first.
+            every = self.fault in ("drop", "reset-all")
+            limit = (self.cut_count or float("inf")) if every else 1
+            if self.cuts >= limit:
+                return False
+            self.cuts += 1
             return True
+
+    def begin_outage(self):
+        """Stops accepting connections; the main loop closes the socket and reopens it later."""
+        self.outage_pending = True
+        self.log_line("outage begins")
+        threading.Thread(target=self.shutdown, daemon=True).start()
+
+    def run(self, context):
+        """Serves until stopped; an outage closes the listening socket for its length."""
+        while True:
+            self.serve_forever()
+            if not self.outage_pending:
+                return
+            self.outage_pending = False
+            self.socket.close()
+            time.sleep(self.outage_seconds)
+            self.socket = socket.socket(self.address_family, self.socket_type)
+            self.server_bind()
+            self.server_activate()
+            self.socket = context.wrap_socket(self.socket, server_side=True)
+            self.log_line("outage ends")
 
 
     def take_trickle(self):
@@ -256,9 +327,11 @@ def parse_arguments(argv):
     parser.add_argument("--log", help="request log file (default: stderr)")
     parser.add_argument("--fault", default="none",
                         choices=["none", "no-content-length", "not-found", "ignore-range", "drop", "drop-once", "stall",
-                                 "stall-all", "no-headers", "trickle", "reset"])
+                                 "stall-all", "drop-at", "no-headers", "trickle", "reset", "reset-all", "outage", "stall-each"])
+    parser.add_argument("--cut-count", type=int, default=0, help="ranges drop and reset-all cut (default: all)")
+    parser.add_argument("--outage-seconds", type=float, default=10.0)
     parser.add_argument("--stall-seconds", type=float, default=75.0)
-    parser.add_argument("--stall-after", type=int, help="bytes (stall) or package byte (stall-all)")
+    parser.add_argument("--stall-after", type=int, help="bytes (stall, stall-each) or package byte (stall-all, drop-at)")
     parser.add_argument("--trickle-seconds", type=float, default=20.0)
     parser.add_argument("--rate", type=float, default=0, help="bytes per second (default: unlimited)")
     parser.add_argument("--pac-proxy", help="host:port the auto-config script names")
@@ -273,7 +346,7 @@ def main(argv):
     server.socket = context.wrap_socket(server.socket, server_side=True)
     print("ready %d" % server.server_address[1], flush=True)
     try:
-        server.serve_forever()
+        server.run(context)
     except KeyboardInterrupt:
         pass
     return 0

@@ -5,7 +5,9 @@
 
 #include "Installer/Engine/ArchiveGrowth.h"
 #include "Installer/Engine/InstallListener.h"
+#include "Installer/Engine/KeptArchive.h"
 #include "Installer/Engine/ProgressWatch.h"
+#include "Installer/Engine/RequestTransfer.h"
 #include "Platform/Files/FileSystem.h"
 #include "Platform/Http/HttpClient.h"
 
@@ -56,30 +58,47 @@ class ProgressWitness final : public IInstallListener {
 };
 
 // The archive and the counters of one download call: every request that
-// gets an answer appends its range.
+// gets an answer appends its range. An archive an earlier run kept is gone
+// on with when the server names the same package, and started anew when it
+// names another.
 class ArchiveTransfer {
  public:
   ArchiveTransfer(Platform::IHttpClient& http, IInstallListener* listener, const CancelFlag& cancel,
                   ProgressWatch& watch)
       : m_http(http), m_cancel(cancel), m_witness(listener, watch, m_bytesReceived, m_totalSize) {}
 
-  // Creates the archive at path; raises InstallException when it cannot.
-  // growth, when not null, follows every write, and may read the file.
-  void Create(Platform::IFileSystem& files, const std::wstring& path, IArchiveGrowth* growth);
+  // Makes the archive in workFolder, or, when an earlier run kept one
+  // there, waits for the size probe to decide; raises InstallException when
+  // it cannot be made. growth, when not null, follows every write, and may
+  // read the file.
+  void Create(Platform::IFileSystem& files, const std::wstring& workFolder, IArchiveGrowth* growth);
   void Close() { m_archive.reset(); }
   bool Complete() const {
     return m_totalSize != -1 && m_rangeOffset >= static_cast<std::uint32_t>(m_totalSize);
   }
   std::int32_t TotalSize() const { return m_totalSize; }
   std::uint32_t RangeOffset() const { return m_rangeOffset; }
-  // True when the request is done, false when it stopped for a cancel;
-  // request is closed either way.
-  bool Perform(Platform::HttpHandleOwner& request);
+  // How the request ended; request is closed either way.
+  RequestEnd Perform(Platform::HttpHandleOwner& request);
 
  private:
+  // Opens the archive anew, or at its end when `kept` of its bytes stay;
+  // false when it could only be opened anew.
+  bool Open(std::uint64_t kept);
+  // The size probe's answer named the package: goes on with a kept archive
+  // or starts anew, and records what the archive will hold.
+  void PackageNamed(Platform::HttpHandle request);
+  void AddIfRange(Platform::HttpHandle request);
+
   Platform::IHttpClient& m_http;
   const CancelFlag& m_cancel;
+  Platform::IFileSystem* m_files = nullptr;
+  std::wstring m_workFolder;
+  IArchiveGrowth* m_growth = nullptr;
   std::unique_ptr<Platform::WritableFile> m_archive;
+  PackageIdentity m_kept;         // what an earlier run's archive holds
+  std::uint64_t m_keptBytes = 0;  // its length; 0 when there is none
+  std::wstring m_ifRange;         // sent with every range once the kept bytes are gone on with
   std::int32_t m_totalSize = -1;
   std::uint32_t m_rangeOffset = 0;
   std::uint32_t m_bytesReceived = 0;

@@ -2,9 +2,12 @@
 
 #include "BuildConfig.h"
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "Installer/Engine/ArchiveTransfer.h"
+#include "Installer/Engine/FailureStreak.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/ProxyDiscovery.h"
 #include "Installer/Engine/ProxyPlan.h"
@@ -26,9 +29,6 @@ const wchar_t* const Verb = L"GET";
 constexpr int ResolveTimeoutMs = 0;
 constexpr int TransferTimeoutMs = 60000;
 
-// What a direct or proxy attempt of one cycle came to.
-enum class Attempt { NoResult, Stopped, Done };
-
 std::wstring DiscoveryUrl(const DownloadEndpoint& endpoint) {
   std::wstring authority = endpoint.host;
   if (endpoint.port != 443) authority += L":" + std::to_wstring(endpoint.port);
@@ -46,41 +46,64 @@ void LogRoute(Route route, bool first) {
   }
 }
 
+// How the log names a route.
+const char* RouteName(Route route, const ProxyPlan& plan) {
+  if (route == Route::DiscoveredProxy) return "proxy";
+  return plan.accessType == Http::AccessTypeNamedProxy ? "configured proxy" : "direct";
+}
+
 // The cycles of one download call: each opens a session as the plan says
 // and sends its request by the plan's routes in turn.
 class DownloadCall {
  public:
   DownloadCall(Platform::IHttpClient& http, const DownloadEndpoint& endpoint, IInstallListener* listener,
-               const CancelFlag& cancel, bool proxyOnly, ProgressWatch& watch)
+               const CancelFlag& cancel, bool proxyOnly, ProgressWatch& watch, const RetryPause& pause)
       : m_http(http), m_endpoint(endpoint), m_listener(listener), m_cancel(cancel), m_watch(watch),
-        m_proxyOnly(proxyOnly), m_transfer(http, listener, cancel, watch) {}
+        m_pause(pause), m_proxyOnly(proxyOnly), m_transfer(http, listener, cancel, watch) {}
 
-  void Run(Platform::IFileSystem& files, const std::wstring& archivePath, IArchiveGrowth* growth);
+  void Run(Platform::IFileSystem& files, const std::wstring& workFolder, IArchiveGrowth* growth);
 
  private:
-  // False when the call ends for a cancel.
-  bool RunCycle(const ProxyPlan& plan, ProxyDiscovery& discovery);
-  Attempt Send(Route route, ProxyDiscovery& discovery, HttpHandleOwner& session, HttpHandleOwner& connection,
-               HttpHandleOwner& request);
+  RequestEnd RunCycle(ProxyDiscovery& discovery);
+  // None when the route could not send the request.
+  std::optional<RequestEnd> Send(Route route, ProxyDiscovery& discovery, HttpHandleOwner& session,
+                                 HttpHandleOwner& connection, HttpHandleOwner& request);
   bool PrepareRequest(HttpHandleOwner& session, HttpHandleOwner& connection, HttpHandleOwner& request);
+  // After a request that did not finish its range; false when a cancel cut
+  // the pause short.
+  bool Recover(const RequestEnd& end);
+  void LeaveDeadRoute();
   void GiveUpWithoutProgress();
+  void Notify(NetworkWait what, std::chrono::seconds length) {
+    if (m_listener) m_listener->OnNetworkWait(what, static_cast<int>(length.count()));
+  }
 
   Platform::IHttpClient& m_http;
   const DownloadEndpoint& m_endpoint;
   IInstallListener* m_listener;
   const CancelFlag& m_cancel;
   ProgressWatch& m_watch;
+  const RetryPause& m_pause;
   bool m_proxyOnly;
   ArchiveTransfer m_transfer;
+  ProxyPlan m_plan;
+  Route m_lastRoute = Route::UserSettings;  // the route that sent the last request
+  FailureStreak m_streak;
 };
 
-void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& archivePath, IArchiveGrowth* growth) {
+void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& workFolder, IArchiveGrowth* growth) {
   if (m_listener) m_listener->OnStatus(Downloading);
-  m_transfer.Create(files, archivePath, growth);
-  const ProxyPlan plan = ReadProxyPlan(m_http, m_proxyOnly);
-  ProxyDiscovery discovery(m_http, DiscoveryUrl(m_endpoint), plan.discovery);
+  m_transfer.Create(files, workFolder, growth);
+  m_plan = ReadProxyPlan(m_http, m_proxyOnly);
+  ProxyDiscovery discovery(m_http, DiscoveryUrl(m_endpoint), m_plan.discovery);
   while (!m_transfer.Complete()) {
-    if (!RunCycle(plan, discovery)) break;
+    const RequestEnd end = RunCycle(discovery);
+    if (end.kind == RequestEnd::Cancelled) break;
+    if (end.kind == RequestEnd::Done) {
+      m_streak.Finished();
+    } else if (!Recover(end)) {
+      break;
+    }
   }
   m_transfer.Close();
   if (discovery.Holds()) {
@@ -89,31 +112,67 @@ void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& archive
 }
 
 // The package's size and every body byte count as progress: a retry that
-// fetches bytes again is as much alive as a first try.
-bool DownloadCall::RunCycle(const ProxyPlan& plan, ProxyDiscovery& discovery) {
+// fetches bytes again is as much alive as a first try. The cycle's handles
+// are closed when it returns.
+RequestEnd DownloadCall::RunCycle(ProxyDiscovery& discovery) {
   GiveUpWithoutProgress();
   const std::int32_t sizeBefore = m_transfer.TotalSize();
-  HttpHandleOwner session(m_http, m_http.Open(UserAgent, plan.accessType, plan.proxy, plan.bypass));
+  HttpHandleOwner session(m_http, m_http.Open(UserAgent, m_plan.accessType, m_plan.proxy, m_plan.bypass));
   if (!session) {
     LOG_ERROR << "InstallBackend::Download WinHttpOpen error: " << m_http.LastError();
     throw InstallException(L"InstallBackend::Download WinHttpOpen failed");
   }
   HttpHandleOwner connection(m_http);
   HttpHandleOwner request(m_http);
-  Attempt last = Attempt::NoResult;
-  for (std::size_t i = 0; i < plan.routes.size() && last == Attempt::NoResult; ++i) {
-    LogRoute(plan.routes[i], i == 0);
-    last = Send(plan.routes[i], discovery, session, connection, request);
+  std::optional<RequestEnd> end;
+  for (std::size_t i = 0; i < m_plan.routes.size() && !end; ++i) {
+    LogRoute(m_plan.routes[i], i == 0);
+    m_lastRoute = m_plan.routes[i];
+    end = Send(m_lastRoute, discovery, session, connection, request);
   }
   if (m_transfer.TotalSize() != sizeBefore) m_watch.Progressed();
-  if (last != Attempt::NoResult && m_cancel.IsSet()) {
+  if (!end && !m_cancel.IsSet()) throw InstallException(L"InstallBackend::Download Sending WinHttpRequest failed");
+  if (!end || m_cancel.IsSet()) {
     LOG_INFO << "InstallBackend::Download Canceled";
-    return false;
+    return {RequestEnd::Cancelled};
   }
-  if (last == Attempt::Done) return true;
-  if (!m_cancel.IsSet()) throw InstallException(L"InstallBackend::Download Sending WinHttpRequest failed");
+  return *end;
+}
+
+bool DownloadCall::Recover(const RequestEnd& end) {
+  const std::chrono::seconds pause = m_streak.Failed(end.kind);
+  const bool routeChanged = m_streak.RouteIsDead();
+  if (routeChanged) LeaveDeadRoute();
+  if (end.kind == RequestEnd::Stalled) {
+    Notify(NetworkWait::Stalled, kStallWindow);
+    return true;
+  }
+  // Another route owes nothing to the failures of the last one.
+  if (routeChanged) return true;
+  LOG_INFO << "InstallBackend::Download " << end.what << " at byte " << m_transfer.RangeOffset()
+           << ", resuming in " << pause.count() << " s";
+  Notify(NetworkWait::Retrying, pause);
+  m_pause(pause, m_cancel);
+  if (!m_cancel.IsSet()) return true;
   LOG_INFO << "InstallBackend::Download Canceled";
   return false;
+}
+
+// The rest of the call goes by the plan's other route; with none left it
+// fails as a request that cannot be sent, and the install's retry tries
+// what discovery finds.
+void DownloadCall::LeaveDeadRoute() {
+  const char* dead = RouteName(m_lastRoute, m_plan);
+  auto& routes = m_plan.routes;
+  routes.erase(std::remove(routes.begin(), routes.end(), m_lastRoute), routes.end());
+  m_streak.RouteChanged();
+  if (routes.empty()) {
+    LOG_INFO << "InstallBackend::Download the " << dead << " route stalls on every connection; giving up at byte "
+             << m_transfer.RangeOffset();
+    throw InstallException(L"InstallBackend::Download Sending WinHttpRequest failed");
+  }
+  LOG_INFO << "InstallBackend::Download the " << dead << " route stalls on every connection; trying the "
+           << RouteName(routes.front(), m_plan) << " route";
 }
 
 void DownloadCall::GiveUpWithoutProgress() {
@@ -125,14 +184,14 @@ void DownloadCall::GiveUpWithoutProgress() {
 
 // The routes share the cycle's session and whatever an earlier route made of
 // its connection and request.
-Attempt DownloadCall::Send(Route route, ProxyDiscovery& discovery, HttpHandleOwner& session,
-                           HttpHandleOwner& connection, HttpHandleOwner& request) {
+std::optional<RequestEnd> DownloadCall::Send(Route route, ProxyDiscovery& discovery, HttpHandleOwner& session,
+                                             HttpHandleOwner& connection, HttpHandleOwner& request) {
   if (route == Route::DiscoveredProxy) {
-    if (!discovery.ApplyTo(session.Get())) return Attempt::NoResult;
+    if (!discovery.ApplyTo(session.Get())) return std::nullopt;
     LOG_INFO << "HttpContentReader::Download Auto detecting proxy: ok. https request with applied proxy...";
   }
-  if (!PrepareRequest(session, connection, request)) return Attempt::NoResult;
-  return m_transfer.Perform(request) ? Attempt::Done : Attempt::Stopped;
+  if (!PrepareRequest(session, connection, request)) return std::nullopt;
+  return m_transfer.Perform(request);
 }
 
 // Creates whichever of connection and request is missing and sets the
@@ -193,7 +252,7 @@ std::wstring PackageDownload::Download(const std::wstring& workFolder, IInstallL
   const std::wstring archivePath = workFolder + ArchiveFileName;
   const WaitLimitsOfCall limits(m_http, cancel);
   m_watch.Start();
-  DownloadCall(m_http, m_server, listener, cancel, proxyOnly, m_watch).Run(m_files, archivePath, growth);
+  DownloadCall(m_http, m_server, listener, cancel, proxyOnly, m_watch, m_pause).Run(m_files, workFolder, growth);
   return archivePath;
 }
 

@@ -6,6 +6,7 @@
 #include "Common/Drives/UsbDrives.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/InstalledApplication.h"
+#include "Installer/Engine/KeptArchive.h"
 #include "Installer/Engine/Commit.h"
 #include "Installer/Engine/FileTree.h"
 #include "Installer/Engine/MakeFolders.h"
@@ -82,6 +83,8 @@ class InstallRun {
   bool m_errorStored = false;
   bool m_madeTarget = false;      // the target folder did not exist before this run
   bool m_stagingIsOurs = false;   // a staging folder this run made and no commit has taken over
+  bool m_downloaded = false;      // a download has started in this run
+  bool m_downloadFailed = false;  // the last download raised: its archive may serve the next one
   std::unique_ptr<Platform::VolumeLock> m_volumeLock;  // held from the start of the run to its end
 };
 
@@ -142,6 +145,8 @@ bool InstallRun::Run() {
   if (Attempt([this] { Stage(); }, "Generic exception")) return VerifyAndCommit();
   if (Cancelled() || m_retryPointless) return Fail();
   ClearStaging();
+  // The archive came whole and is no package: nothing of it is gone on with.
+  DiscardArchive(m_parts.files, m_workFolder);
   const bool retried = Attempt(
       [this] {
         Download(true);
@@ -164,7 +169,9 @@ void InstallRun::Download(bool proxyOnly) {
   IArchiveGrowth* growth =
       m_parts.extraction.Follow(m_workFolder + ArchiveFileName, WithoutSeparator(m_area.newTree), m_cancel);
   m_stagingShare = growth ? kFollowedStagingShare : kStagingShare;
+  m_downloaded = m_downloadFailed = true;
   m_zipPath = m_parts.download.Download(m_workFolder, m_listener, m_cancel, proxyOnly, growth);
+  m_downloadFailed = false;
 }
 
 // The package goes into the staging folder, never over the installed files.
@@ -277,10 +284,17 @@ bool InstallRun::Attempt(const std::function<void()>& step, const char* genericN
 // The archive goes first: it is one call, while the staging folder's
 // removal may be cut short by a closing screen that stops waiting. The
 // extraction that follows the download reads it until stopped, and Windows
-// deletes no file that is open.
+// deletes no file that is open. A download that failed (not one the user
+// cancelled) leaves its archive for the next run to go on with, when the
+// server named its package; so does a run that failed before it
+// downloaded anything (a drive not plugged in yet).
 bool InstallRun::Fail() {
   m_parts.extraction.StopFollowing();
-  m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
+  if (!Cancelled() && (m_downloadFailed || !m_downloaded)) {
+    KeepArchiveIfResumable(m_parts.files, m_workFolder);
+  } else {
+    DiscardArchive(m_parts.files, m_workFolder);
+  }
   ClearStaging();
   if (m_madeTarget) m_parts.files.RemoveFolder(WithoutSeparator(m_area.target));
   if (!m_errorStored && !Cancelled() && !DriveIsStillThere()) StoreError(InstallError::DriveNotConnected);
@@ -314,7 +328,7 @@ bool InstallRun::StagedApplicationIsGenuine() {
 // that), and a clean-up cut short is the next run's to finish.
 bool InstallRun::Succeed() {
   Status(Completed);
-  m_parts.files.RemoveFile(m_workFolder + ArchiveFileName);
+  DiscardArchive(m_parts.files, m_workFolder);
   FinishCommit(m_parts.files, m_area);
   return true;
 }

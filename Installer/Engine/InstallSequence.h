@@ -32,7 +32,9 @@ constexpr unsigned long long kRequiredFreeBytes = kRequiredFreeMegabytes * 1024 
 // target then holds the whole package with a Korvane.exe signed by the
 // maker. Any other end leaves the target as it was.
 // Never throws; every false result is preceded by Failed on the listener,
-// which may be null. The downloaded archive is deleted at every end.
+// which may be null. The downloaded archive is deleted at every end but a
+// failed download, which keeps it for the next run when the server named
+// its package (Installer/Engine/KeptArchive.h).
 bool Install(const InstallParts& parts, const std::wstring& drive, const std::wstring& workRoot,
              IInstallListener* listener, const CancelFlag& cancel);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Installer/Engine/ConnectionFailure.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/WaitBounds.h"
 #include "Installer/Log/Log.h"
@@ -14,6 +15,8 @@ namespace {
 
 [[noreturn]] void Raise(const wchar_t* message) { throw InstallException(message); }
 
+std::wstring Widened(const char* ascii) { return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii)); }
+
 // A call that failed once the user cancelled was cut short by the cancel:
 // the request stops, it does not fail.
 bool StoppedByCancel(const CancelFlag& cancel) {
@@ -22,13 +25,9 @@ bool StoppedByCancel(const CancelFlag& cancel) {
   return true;
 }
 
-bool Stalled(Platform::IHttpClient& http) { return http.LastError() == Platform::HttpConstants::ErrorTimeout; }
-
-// The user hears of it too: a stall must never look like a slow line.
-void LogStall(IInstallListener* listener, std::uint32_t resumeAt) {
+void LogStall(std::uint32_t resumeAt) {
   LOG_INFO << "InstallBackend::PerformRequest no data for " << kStallWindow.count() << " s, resuming at byte "
            << resumeAt;
-  if (listener) listener->OnNetworkWait(NetworkWait::Stalled, static_cast<int>(kStallWindow.count()));
 }
 
 void AddRangeHeader(Platform::IHttpClient& http, Platform::HttpHandle request,
@@ -73,6 +72,35 @@ void ReportProgress(IInstallListener* listener, int& progressReports, std::int32
   ++progressReports;
 }
 
+// A call that failed after the request went out. A stall or a passing
+// fault of the connection ends the request; anything else fails it.
+RequestEnd Interrupted(Platform::IHttpClient& http, const CancelFlag& cancel, const char* call,
+                       std::uint32_t resumeAt) {
+  const std::uint32_t code = http.LastError();
+  if (StoppedByCancel(cancel)) return {RequestEnd::Cancelled};
+  if (code == Platform::HttpConstants::ErrorTimeout) {
+    LogStall(resumeAt);
+    return {RequestEnd::Stalled};
+  }
+  LOG_ERROR << "InstallBackend::PerformRequest " << call << " error: " << code;
+  const char* what = ConnectionFailureName(code);
+  if (!what) throw InstallException(L"InstallBackend::PerformRequest " + Widened(call) + L" failed");
+  return {RequestEnd::Broken, what};
+}
+
+// A request that could not be sent never reached the server. A secure
+// connection that is not set up within the stall window (a handshake held
+// by something on the way) is one of those.
+RequestEnd NotSent(Platform::IHttpClient& http, const CancelFlag& cancel) {
+  const std::uint32_t code = http.LastError();
+  if (StoppedByCancel(cancel)) return {RequestEnd::Cancelled};
+  LOG_ERROR << "WinHttpSendRequest error: " << code;
+  const char* what = code == Platform::HttpConstants::ErrorTimeout ? "no secure connection within the stall window"
+                                                                    : ConnectionFailureName(code);
+  if (!what) Raise(L"WinHttpSendRequest failed");
+  return {RequestEnd::Unreached, what};
+}
+
 void RaiseWriteFailure() {
   LOG_ERROR << "InstallBackend::PerformRequest Failed to write the archive";
   Raise(L"InstallBackend::PerformRequest Failed to write the archive");
@@ -93,16 +121,17 @@ class BodyCopy {
         m_http(http), m_request(request), m_totalSize(totalSize),
         m_bytesReceived(bytesReceived), m_rangeOffset(rangeOffset) {}
 
-  // False when it stopped for a cancel.
-  bool Run(std::uint32_t rangeLength);
+  RequestEnd Run(std::uint32_t rangeLength);
 
  private:
-  // False when the wait was cut short by a cancel.
-  bool Available(std::uint32_t& available);
   std::uint32_t Wanted(std::uint32_t available);
-  // False when the read was cut short by a cancel.
+  // False when the read failed.
   bool Append(std::uint32_t count);
-  void Finish();
+  // What came stays: the next request starts right after it.
+  RequestEnd Interrupt(const char* call) {
+    return Interrupted(m_http, m_cancel, call, m_rangeOffset += m_thisRequest);
+  }
+  RequestEnd Finish();
 
   IInstallListener* m_listener;
   int& m_progressReports;
@@ -117,45 +146,25 @@ class BodyCopy {
   std::uint32_t m_thisRequest = 0;
   std::uint32_t m_limit = 0;  // bytes this request is to copy
   bool m_wholePackage = false;
-  bool m_cutShort = false;
   std::vector<char> m_buffer;
 };
 
-bool BodyCopy::Run(std::uint32_t rangeLength) {
+RequestEnd BodyCopy::Run(std::uint32_t rangeLength) {
   m_limit = rangeLength;
   for (;;) {
     if (m_cancel.IsSet()) {
       LOG_INFO << "InstallBackend::PerformRequest Cancelled.";
-      return false;
+      return {RequestEnd::Cancelled};
     }
     std::uint32_t available = 0;
-    if (!Available(available)) return false;
+    if (!m_http.QueryDataAvailable(m_request, available)) return Interrupt("WinHttpQueryDataAvailable");
     const std::uint32_t wanted = Wanted(available);
     if (available > 0 && wanted == 0) break;
-    if (!Append(wanted)) return false;
+    if (!Append(wanted)) return Interrupt("WinHttpReadData");
     ReportProgress(m_listener, m_progressReports, m_totalSize, m_bytesReceived);
     if (available == 0) break;
   }
-  Finish();
-  return true;
-}
-
-// The bytes that can be read now; 0 at the end of the body and after a
-// stall, which keeps what arrived: the next range starts right after it.
-// A range that stalls before its first byte is asked for again; the
-// download's bound on time without progress ends that repetition.
-bool BodyCopy::Available(std::uint32_t& available) {
-  available = 0;
-  if (m_http.QueryDataAvailable(m_request, available)) return true;
-  if (StoppedByCancel(m_cancel)) return false;
-  if (!Stalled(m_http)) {
-    LOG_ERROR << "InstallBackend::PerformRequest WinHttpQueryDataAvailable error: " << m_http.LastError();
-    Raise(L"InstallBackend::PerformRequest WinHttpQueryDataAvailable failed");
-  }
-  m_rangeOffset += m_thisRequest;
-  m_cutShort = true;
-  LogStall(m_listener, m_rangeOffset);
-  return true;
+  return Finish();
 }
 
 std::uint32_t BodyCopy::Wanted(std::uint32_t available) {
@@ -175,11 +184,7 @@ bool BodyCopy::Append(std::uint32_t count) {
   if (count == 0) return true;
   m_buffer.assign(static_cast<std::size_t>(count) + 1, 0);
   std::uint32_t read = 0;
-  if (!m_http.ReadData(m_request, m_buffer.data(), count, read)) {
-    if (StoppedByCancel(m_cancel)) return false;
-    LOG_ERROR << "InstallBackend::PerformRequest WinHttpReadData error: " << m_http.LastError();
-    Raise(L"InstallBackend::PerformRequest WinHttpReadData failed");
-  }
+  if (!m_http.ReadData(m_request, m_buffer.data(), count, read)) return false;
   read = std::min(read, count);
   // The file keeps no buffer of its own: a full drive fails this write, not
   // a later one that would leave a damaged archive.
@@ -189,23 +194,31 @@ bool BodyCopy::Append(std::uint32_t count) {
   return true;
 }
 
-void BodyCopy::Finish() {
-  // A body that ends before its range without a time-out is a dropped
-  // connection; taking it as complete would leave a hole in the archive.
-  if (!m_cutShort && m_totalSize > 0 && m_thisRequest < m_limit) {
-    LOG_ERROR << "InstallBackend::PerformRequest Response ended after " << m_thisRequest
-              << " of " << m_limit << " bytes";
-    Raise(L"InstallBackend::PerformRequest Response ended before the range was complete");
+// A body that ends before its range cannot be taken as complete: that would
+// leave a hole in the archive. When it ends before its own Content-Length,
+// the connection was closed on the way; when it is all the server meant to
+// send (a 416, a package that shrank), the server's answer does not fit the
+// range, and a new connection would bring the same.
+RequestEnd BodyCopy::Finish() {
+  if (m_totalSize > 0 && m_thisRequest < m_limit) {
+    LOG_ERROR << "InstallBackend::PerformRequest Response ended after " << m_thisRequest << " of " << m_limit
+              << " bytes";
+    std::uint32_t declared = 0;
+    if (m_http.QueryContentLength(m_request, declared) && declared == m_thisRequest) {
+      Raise(L"InstallBackend::PerformRequest Response ended before the range was complete");
+    }
+    m_rangeOffset += m_thisRequest;
+    return {RequestEnd::Broken, "connection closed"};
   }
-  if (!m_cutShort) m_rangeOffset += m_wholePackage ? m_thisRequest : ChunkSize;
+  m_rangeOffset += m_wholePackage ? m_thisRequest : ChunkSize;
+  return {RequestEnd::Done};
 }
 
 }  // namespace
 
-int PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
-                   Platform::WritableFile& file, Platform::IHttpClient& http, Platform::HttpHandle request,
-                   std::int32_t& totalSize, std::uint32_t& bytesReceived,
-                   std::uint32_t& rangeOffset) {
+RequestEnd PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
+                          Platform::WritableFile& file, Platform::IHttpClient& http, Platform::HttpHandle request,
+                          std::int32_t& totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset) {
   std::uint32_t rangeLength = std::numeric_limits<std::uint32_t>::max();
   if (totalSize > 0) {
     AddRangeHeader(http, request, totalSize, rangeOffset);
@@ -216,30 +229,17 @@ int PerformRequest(IInstallListener* listener, int& progressReports, const Cance
   }
 
   LOG_INFO << "InstallBackend::PerformRequest Sending HTTP Request...";
-  if (!http.SendRequest(request)) {
-    if (StoppedByCancel(cancel)) return 0;
-    LOG_ERROR << "WinHttpSendRequest error: " << http.LastError();
-    Raise(L"WinHttpSendRequest failed");
-  }
+  if (!http.SendRequest(request)) return NotSent(http, cancel);
   // Headers that do not come are a stall like a body that stops: the
   // request ends without a byte and the next one asks for the same bytes.
-  if (!http.ReceiveResponse(request)) {
-    if (StoppedByCancel(cancel)) return 0;
-    if (Stalled(http)) {
-      LogStall(listener, rangeOffset);
-      return 1;
-    }
-    LOG_ERROR << "InstallBackend::PerformRequest WinHttpReceiveResponse error: "
-              << http.LastError();
-    Raise(L"InstallBackend::PerformRequest WinHttpReceiveResponse failed");
-  }
+  if (!http.ReceiveResponse(request)) return Interrupted(http, cancel, "WinHttpReceiveResponse", rangeOffset);
   if (totalSize == -1) {
     totalSize = ReadPackageSize(http, request);
-    return 1;
+    return {RequestEnd::Done};
   }
   BodyCopy body(listener, progressReports, cancel, file, http, request, totalSize, bytesReceived,
                 rangeOffset);
-  return body.Run(rangeLength) ? 1 : 0;
+  return body.Run(rangeLength);
 }
 
 }  // namespace InstallBackend

@@ -23,6 +23,26 @@ constexpr std::chrono::seconds kStallWindow{15};
 // enough that the user learns of a dead server within two minutes.
 constexpr std::chrono::seconds kNoProgressLimit{90};
 
+// After a connection fails (reset, refused, closed before its range was
+// complete), the next request waits this long, doubled with every further
+// request in a row that does not finish its range, up to the longest pause:
+// 1, 2, 4, 8, 8 ... s. A Wi-Fi that re-associates or a NAT box that forgot
+// the connection is back within a second or two; a network that is down
+// for a while is not hammered with connections, and is still caught within
+// 8 s of its return. The no-progress bound ends the pauses.
+constexpr std::chrono::seconds kRetryPauseFirst{1};
+constexpr std::chrono::seconds kRetryPauseLongest{8};
+
+// A route whose requests reach the server and then stall or break off this
+// many times in a row, none finishing its range, is dead: a path-MTU black
+// hole or a proxy that cuts every transfer loses every connection after a
+// few kilobytes, and would otherwise trickle on for hours, never silent for
+// the no-progress bound. A passing fault costs one request, two at worst;
+// four in a row on fresh connections is the route itself. A request that
+// never reaches the server (refused, name not resolved) does not count: that
+// is a network that is down, which the no-progress bound ends.
+constexpr int kDeadRouteRequests = 4;
+
 // How long the running application may take to answer the message that an
 // update begins. A healthy window answers in milliseconds; Windows itself
 // calls a window hung after five seconds without reading its messages.

@@ -87,6 +87,10 @@ class IFileSystem {
     return CreateForWriting(path, attributes);
   }
 
+  // An existing file opened to write on at its end, others reading it
+  // meanwhile (the archive an earlier run kept, which the download goes on
+  // with); null when it cannot be opened, or where nothing needs it.
+  virtual std::unique_ptr<WritableFile> OpenForAppending(const std::wstring& /*path*/) { return nullptr; }
   // True when the path's attributes can be read: a file or a folder is there.
   virtual bool PathExists(const std::wstring& path) = 0;
   virtual bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) = 0;

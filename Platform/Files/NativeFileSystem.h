@@ -14,6 +14,7 @@ class NativeFileSystem final : public IFileSystem {
   std::unique_ptr<WritableFile> CreateReadableWhileWritten(const std::wstring& path,
                                                            std::uint32_t attributes) override;
 #endif
+  std::unique_ptr<WritableFile> OpenForAppending(const std::wstring& path) override;
   bool PathExists(const std::wstring& path) override;
   bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) override;
   bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) override;

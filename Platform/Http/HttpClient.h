@@ -46,6 +46,20 @@ constexpr std::uint32_t AutoProxyConfigUrl = 2;
 constexpr std::uint32_t AutoDetectTypeDhcpAndDnsA = 3;
 constexpr std::uint32_t ErrorTimeout = 12002;
 constexpr std::uint32_t ErrorCancelled = 12017;  // ERROR_WINHTTP_OPERATION_CANCELLED
+constexpr std::uint32_t ErrorNameNotResolved = 12007;
+constexpr std::uint32_t ErrorCannotConnect = 12029;
+constexpr std::uint32_t ErrorConnectionError = 12030;
+constexpr std::uint32_t ErrorInvalidServerResponse = 12152;
+// The server's certificate or the secure channel was refused.
+constexpr std::uint32_t ErrorSecureCertDateInvalid = 12037;
+constexpr std::uint32_t ErrorSecureCertCnInvalid = 12038;
+constexpr std::uint32_t ErrorClientAuthCertNeeded = 12044;
+constexpr std::uint32_t ErrorSecureInvalidCa = 12045;
+constexpr std::uint32_t ErrorSecureChannelError = 12157;
+constexpr std::uint32_t ErrorSecureInvalidCert = 12169;
+constexpr std::uint32_t ErrorSecureCertRevoked = 12170;
+constexpr std::uint32_t ErrorSecureFailure = 12175;
+constexpr std::uint32_t ErrorSecureCertWrongUsage = 12179;
 }  // namespace HttpConstants
 
 // What ends a call that waits on the network before the request's own
@@ -86,6 +100,9 @@ class IHttpClient {
   virtual bool ReceiveResponse(HttpHandle request) = 0;
   // The Content-Length read as a 32-bit number.
   virtual bool QueryContentLength(HttpHandle request, std::uint32_t& length) = 0;
+  // A response header's value by name ("ETag"); false when the response
+  // has none.
+  virtual bool QueryHeaderText(HttpHandle request, const std::wstring& name, std::wstring& value) = 0;
   // The body bytes that can be read now; 0 at the end of the body.
   virtual bool QueryDataAvailable(HttpHandle request, std::uint32_t& available) = 0;
   virtual bool ReadData(HttpHandle request, void* buffer, std::uint32_t size,

@@ -35,6 +35,9 @@ class ProxyOptionIgnoredWorkaround final : public IHttpClient {
   bool SendRequest(HttpHandle request) override;
   bool ReceiveResponse(HttpHandle request) override;
   bool QueryContentLength(HttpHandle request, std::uint32_t& length) override;
+  bool QueryHeaderText(HttpHandle request, const std::wstring& name, std::wstring& value) override {
+    return m_inner.QueryHeaderText(request, name, value);
+  }
   bool QueryDataAvailable(HttpHandle request, std::uint32_t& available) override;
   bool ReadData(HttpHandle request, void* buffer, std::uint32_t size, std::uint32_t& read) override;
   void CloseHandle(HttpHandle handle) override;

@@ -167,6 +167,12 @@ std::unique_ptr<WritableFile> NativeFileSystem::CreateForWriting(const std::wstr
   return std::make_unique<PosixWritableFile>(fd);
 }
 
+std::unique_ptr<WritableFile> NativeFileSystem::OpenForAppending(const std::wstring& path) {
+  const int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixWritableFile>(fd);
+}
+
 bool NativeFileSystem::PathExists(const std::wstring& path) {
   struct stat info;
   return ::stat(NativePath(path).c_str(), &info) == 0;

@@ -31,6 +31,7 @@ class NoHttpClient final : public IHttpClient {
   bool SendRequest(HttpHandle) override { return false; }
   bool ReceiveResponse(HttpHandle) override { return false; }
   bool QueryContentLength(HttpHandle, std::uint32_t&) override { return false; }
+  bool QueryHeaderText(HttpHandle, const std::wstring&, std::wstring&) override { return false; }
   bool QueryDataAvailable(HttpHandle, std::uint32_t&) override { return false; }
   bool ReadData(HttpHandle, void*, std::uint32_t, std::uint32_t&) override { return false; }
   void CloseHandle(HttpHandle) override {}

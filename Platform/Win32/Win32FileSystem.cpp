@@ -198,6 +198,15 @@ std::unique_ptr<WritableFile> NativeFileSystem::CreateReadableWhileWritten(const
   return std::make_unique<Win32WritableFile>(std::move(handle));
 }
 
+std::unique_ptr<WritableFile> NativeFileSystem::OpenForAppending(const std::wstring& path) {
+  UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle.Valid()) return nullptr;
+  LARGE_INTEGER none = {};
+  if (!::SetFilePointerEx(handle.Get(), none, nullptr, FILE_END)) return nullptr;
+  return std::make_unique<Win32WritableFile>(std::move(handle));
+}
+
 bool NativeFileSystem::GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) {
   const DWORD found = ::GetFileAttributesW(path.c_str());
   if (found == INVALID_FILE_ATTRIBUTES) return false;

@@ -262,6 +262,23 @@ bool WinHttpClient::QueryContentLength(HttpHandle request, std::uint32_t& length
   return true;
 }
 
+bool WinHttpClient::QueryHeaderText(HttpHandle request, const std::wstring& name, std::wstring& value) {
+  auto query = KORVANE_WINHTTP_ENTRY(WinHttpQueryHeaders);
+  if (!query) return false;
+  DWORD size = 0;
+  if (query(request, WINHTTP_QUERY_CUSTOM, name.c_str(), WINHTTP_NO_OUTPUT_BUFFER, &size,
+            WINHTTP_NO_HEADER_INDEX) ||
+      ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    return false;
+  }
+  std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
+  if (!query(request, WINHTTP_QUERY_CUSTOM, name.c_str(), text.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+    return false;
+  }
+  value.assign(text.data(), size / sizeof(wchar_t));
+  return true;
+}
+
 bool WinHttpClient::QueryDataAvailable(HttpHandle request, std::uint32_t& available) {
   auto query = KORVANE_WINHTTP_ENTRY(WinHttpQueryDataAvailable);
   if (!query) return false;

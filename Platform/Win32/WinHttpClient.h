@@ -36,6 +36,7 @@ class WinHttpClient final : public IHttpClient {
   bool SendRequest(HttpHandle request) override;
   bool ReceiveResponse(HttpHandle request) override;
   bool QueryContentLength(HttpHandle request, std::uint32_t& length) override;
+  bool QueryHeaderText(HttpHandle request, const std::wstring& name, std::wstring& value) override;
   bool QueryDataAvailable(HttpHandle request, std::uint32_t& available) override;
   bool ReadData(HttpHandle request, void* buffer, std::uint32_t size,
                 std::uint32_t& read) override;

@@ -65,7 +65,8 @@ def require_test_ca():
 
 
 def start_package_server(package, log_path, fault="none", untrusted=False, pac_proxy=None,
-                         stall_seconds=None, rate=None, stall_after=None, trickle_seconds=None):
+                         stall_seconds=None, rate=None, stall_after=None, trickle_seconds=None,
+                         cut_count=None, outage_seconds=None):
     require_test_ca()
     prefix = "untrusted" if untrusted else "server"
     command = [sys.executable, str(TOOLS / "package_server.py"), "--file", str(package),
@@ -81,6 +82,10 @@ def start_package_server(package, log_path, fault="none", untrusted=False, pac_p
         command += ["--stall-after", str(stall_after)]
     if trickle_seconds:
         command += ["--trickle-seconds", str(trickle_seconds)]
+    if cut_count:
+        command += ["--cut-count", str(cut_count)]
+    if outage_seconds:
+        command += ["--outage-seconds", str(outage_seconds)]
     deadline = time.monotonic() + PORT_WAIT
     while True:
         try:

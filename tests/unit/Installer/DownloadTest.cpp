@@ -2,13 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "FakeHttpClient.h"
 #include "Installer/Engine/InstallException.h"
+#include "Installer/Engine/KeptArchive.h"
 #include "Platform/Files/NativeFileSystem.h"
 #include "Platform/Text/TextConversion.h"
 #include "Support/FaultyFileSystem.h"
@@ -121,83 +126,217 @@ TEST_F(DownloadTest, TimeoutMidChunkResumesAtFirstByteNotReceived) {
   EXPECT_EQ(listener.waits, (std::vector<std::pair<NetworkWait, int>>{{NetworkWait::Stalled, 15}}));
 }
 
-// Every stall costs the fake clock one stall window.
+// The download's waits on the network, in order.
+struct WaitRecord final : IInstallListener {
+  void OnStatus(int) override {}
+  void OnProgress(float) override {}
+  int GetErrorCode() override { return 0; }
+  void SetErrorCode(int) override {}
+  void OnNetworkWait(NetworkWait what, int seconds) override { waits.emplace_back(what, seconds); }
+  std::vector<std::pair<NetworkWait, int>> waits;
+};
+
+using Waits = std::vector<std::pair<NetworkWait, int>>;
+
+// Every stall and every pause costs the fake clock its length; nothing
+// really waits.
 class StalledDownloadTest : public DownloadTest {
  protected:
   std::wstring RunStalling(FakeHttpClient& http, InstallBackend::PackageDownload& download, bool proxyOnly) {
     http.onTimeout = [this] { m_now += std::chrono::seconds(15); };
     try {
-      download.Download(WorkFolder(), &listener, cancel, proxyOnly, nullptr);
+      download.Download(WorkFolder(), &waits, cancel, proxyOnly, nullptr);
     } catch (const InstallBackend::InstallException& e) {
       return e.Message();
     }
     return L"";
   }
-  InstallBackend::ProgressWatch Watch() {
-    return InstallBackend::ProgressWatch([this] { return m_now; });
+  InstallBackend::PackageDownload Download(FakeHttpClient& http) {
+    return InstallBackend::PackageDownload(
+        http, files, {L"localhost", 8443}, InstallBackend::ProgressWatch([this] { return m_now; }),
+        [this](std::chrono::milliseconds length, const CancelFlag&) {
+          pauses.push_back(static_cast<int>(length.count() / 1000));
+          m_now += length;
+          onPause();
+        });
   }
   InstallBackend::ProgressWatch::TimePoint m_now{};
+  std::vector<int> pauses;  // in seconds
+  std::function<void()> onPause = [] {};
+  WaitRecord waits;
 };
 
-TEST_F(StalledDownloadTest, RangeStallingBeforeItsFirstByteIsAskedAgainUntilNothingCameForTheBound) {
-  FakeHttpClient http(MiB4);
-  http.timeoutRequest = 1;
-  http.timeoutRepeats = true;
-  InstallBackend::PackageDownload download(http, files, {L"localhost", 8443}, Watch());
-  EXPECT_EQ(RunStalling(http, download, false), L"InstallBackend::Download Sending WinHttpRequest failed");
-  // The probe, then six stalls of 15 s at byte 0 on new connections.
-  EXPECT_EQ(http.rangeHeaders, std::vector<std::wstring>({L"", Range(0, MiB4 - 1), Range(0, MiB4 - 1),
-                                                          Range(0, MiB4 - 1), Range(0, MiB4 - 1), Range(0, MiB4 - 1),
-                                                          Range(0, MiB4 - 1)}));
-  EXPECT_EQ(http.opens.size(), 7u);
-  EXPECT_TRUE(log.Has("INFO InstallBackend::PerformRequest no data for 15 s, resuming at byte 0"));
-  EXPECT_TRUE(log.Has("INFO InstallBackend::Download no new data for 90 s, giving up at byte 0"));
-  EXPECT_FALSE(log.Has("ERROR InstallBackend::PerformRequest WinHttpQueryDataAvailable error: 12002"));
-  // The install's retry shares the bound: it gives up before asking anything.
-  EXPECT_EQ(RunStalling(http, download, true), L"InstallBackend::Download Sending WinHttpRequest failed");
-  EXPECT_EQ(http.sends, 7);
+TEST_F(StalledDownloadTest, ConnectionFailuresAreResumedAfterPausesThatGrow) {
+  FakeHttpClient http(2 * MiB4);
+  // The second range is refused three times, then a reset cuts its body.
+  http.sendFails = [](int send) { return send >= 2 && send <= 4 ? 12029u : 0u; };
+  http.timeoutRequest = 5;
+  http.timeoutAfterBytes = 1000;
+  http.timeoutCode = 12030;
+  auto download = Download(http);
+  EXPECT_EQ(RunStalling(http, download, false), L"");
+  EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
+  EXPECT_EQ(pauses, (std::vector<int>{1, 2, 4, 8}));
+  EXPECT_EQ(waits.waits, (Waits{{NetworkWait::Retrying, 1}, {NetworkWait::Retrying, 2}, {NetworkWait::Retrying, 4},
+                                {NetworkWait::Retrying, 8}}));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download connection refused at byte 4194304, resuming in 4 s"));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download connection reset at byte 4195304, resuming in 8 s"));
+  EXPECT_EQ(http.rangeHeaders.back(), Range(MiB4 + 1000, 2 * MiB4 - 1));
   EXPECT_EQ(http.OpenHandles(), 0u);
 }
 
-TEST_F(StalledDownloadTest, BytesOfARequestThatFailsLaterStillCountForTheRetry) {
+TEST_F(StalledDownloadTest, BodyEndingBeforeItsRangeIsResumed) {
+  FakeHttpClient http(2 * MiB4);
+  http.timeoutRequest = 2;
+  http.timeoutAfterBytes = 1000;
+  http.cutEndsBody = true;
+  auto download = Download(http);
+  EXPECT_EQ(RunStalling(http, download, false), L"");
+  EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
+  EXPECT_TRUE(log.Has("ERROR InstallBackend::PerformRequest Response ended after 1000 of 4194304 bytes"));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download connection closed at byte 4195304, resuming in 1 s"));
+  EXPECT_EQ(pauses, (std::vector<int>{1}));
+}
+
+TEST_F(StalledDownloadTest, BodyThatIsAllTheServerMeantToSendIsNotResumed) {
+  FakeHttpClient http(2 * MiB4);
+  http.timeoutRequest = 2;
+  http.timeoutAfterBytes = 1000;
+  http.cutEndsBody = true;
+  http.cutIsDeclared = true;
+  auto download = Download(http);
+  EXPECT_EQ(RunStalling(http, download, false),
+            L"InstallBackend::PerformRequest Response ended before the range was complete");
+  EXPECT_EQ(http.sends, 3);
+  EXPECT_TRUE(pauses.empty());
+}
+
+TEST_F(StalledDownloadTest, CertificateTheSystemRefusesIsNotResumed) {
   FakeHttpClient http(MiB4);
+  http.sendFails = [](int) { return 12175u; };
+  auto download = Download(http);
+  EXPECT_EQ(RunStalling(http, download, false), L"WinHttpSendRequest failed");
+  EXPECT_EQ(http.sends, 1);
+  EXPECT_TRUE(pauses.empty());
+}
+
+TEST_F(StalledDownloadTest, CancelEndsThePauseAndTheDownload) {
+  FakeHttpClient http(MiB4);
+  http.sendFails = [](int send) { return send == 1 ? 12030u : 0u; };
+  onPause = [this] { cancel.Set(); };
+  auto download = Download(http);
+  EXPECT_EQ(RunStalling(http, download, false), L"");
+  EXPECT_EQ(http.sends, 2);
+  EXPECT_EQ(log.lines().back(), "INFO InstallBackend::Download Canceled");
+}
+
+TEST_F(StalledDownloadTest, NetworkThatStaysDownFailsAfterTheBoundOverRetryAndRoutes) {
+  FakeHttpClient http(MiB4);
+  http.sendFails = [](int send) { return send >= 1 ? 12029u : 0u; };
+  auto download = Download(http);
+  EXPECT_EQ(RunStalling(http, download, false), L"InstallBackend::Download Sending WinHttpRequest failed");
+  // Refusals never make a route dead: the pauses go on to the bound.
+  EXPECT_EQ(pauses, (std::vector<int>{1, 2, 4, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8}));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download no new data for 90 s, giving up at byte 0"));
+  EXPECT_FALSE(log.Has("INFO InstallBackend::Download the direct route stalls on every connection; trying the proxy route"));
+  // The install's retry shares the bound: it gives up before asking anything.
+  const int sends = http.sends;
+  EXPECT_EQ(RunStalling(http, download, true), L"InstallBackend::Download Sending WinHttpRequest failed");
+  EXPECT_EQ(http.sends, sends);
+  EXPECT_EQ(http.OpenHandles(), 0u);
+}
+
+TEST_F(StalledDownloadTest, RouteThatStallsOnEveryConnectionIsLeftAfterFourRequests) {
+  FakeHttpClient http(10 * MiB4);
   http.proxySettings.autoDetect = true;
+  http.timeoutRequest = 1;
+  http.timeoutAfterBytes = 65536;
+  http.timeoutRepeats = true;
+  auto download = Download(http);
+  EXPECT_EQ(RunStalling(http, download, false), L"InstallBackend::Download Sending WinHttpRequest failed");
+  // The probe, four requests of the direct route, four through the proxy.
+  EXPECT_EQ(http.sends, 9);
+  EXPECT_EQ(http.appliedProxies.size(), 4u);
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download the direct route stalls on every connection; trying the proxy route"));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download the proxy route stalls on every connection; giving up at byte 524288"));
+  EXPECT_FALSE(log.Has("INFO InstallBackend::Download no new data for 90 s, giving up at byte 524288"));
+  EXPECT_EQ(waits.waits, Waits(7, {NetworkWait::Stalled, 15}));
+  EXPECT_TRUE(ArchiveIsPackage(8 * 65536));
+  EXPECT_EQ(http.OpenHandles(), 0u);
+}
+
+TEST_F(StalledDownloadTest, BytesOfARequestThatFailsLaterStillCountAsProgress) {
+  FakeHttpClient http(MiB4);
   http.timeoutRequest = 1;
   http.timeoutAfterBytes = 5 * 65536;
   http.cutEndsBody = true;
   // Five pieces over 100 s, then the connection drops.
   http.afterRead = [this](int) { m_now += std::chrono::seconds(20); };
-  InstallBackend::PackageDownload download(http, files, {L"localhost", 8443}, Watch());
-  EXPECT_EQ(RunStalling(http, download, false),
-            L"InstallBackend::PerformRequest Response ended before the range was complete");
-  EXPECT_EQ(RunStalling(http, download, true), L"");
-  EXPECT_TRUE(ArchiveIsPackage(MiB4));
-  EXPECT_FALSE(log.Has("INFO InstallBackend::Download no new data for 90 s, giving up at byte 0"));
-}
-
-TEST_F(StalledDownloadTest, SlowLineThatStallsAfterEveryFewBytesIsNeverCutOff) {
-  FakeHttpClient http(10000);
-  http.timeoutRequest = 1;
-  http.timeoutAfterBytes = 1000;
-  http.timeoutRepeats = true;
-  InstallBackend::PackageDownload download(http, files, {L"localhost", 8443}, Watch());
+  auto download = Download(http);
   EXPECT_EQ(RunStalling(http, download, false), L"");
-  // Ten stalls, 150 s in all, each after new bytes.
-  EXPECT_EQ(http.sends, 11);
-  EXPECT_TRUE(ArchiveIsPackage(10000));
-  EXPECT_TRUE(log.Has("INFO InstallBackend::PerformRequest no data for 15 s, resuming at byte 9000"));
+  EXPECT_TRUE(ArchiveIsPackage(MiB4));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download connection closed at byte 327680, resuming in 1 s"));
 }
 
-TEST_F(DownloadTest, BodyEndingBeforeItsRangeRaises) {
+// An earlier run's archive: the package's first `kept` bytes and the
+// record naming the package by etag.
+class KeptArchiveTest : public DownloadTest {
+ protected:
+  void Keep(std::uint32_t kept, std::int32_t size, const std::wstring& etag) {
+    std::ofstream out(Archive(), std::ios::binary);
+    for (std::uint32_t i = 0; i < kept; ++i) out.put(KorvaneTest::PackageByte(i));
+    out.close();
+    InstallBackend::RecordIdentity(files, WorkFolder(), {size, etag, L""});
+  }
+  std::wstring RecordedEtag() {
+    InstallBackend::PackageIdentity identity;
+    return InstallBackend::ReadKeptIdentity(files, WorkFolder(), identity) ? identity.etag : L"none";
+  }
+};
+
+TEST_F(KeptArchiveTest, SamePackageIsGoneOnWithFromTheArchivesEnd) {
+  Keep(1000000, 2 * MiB4, L"\"v1\"");
   FakeHttpClient http(2 * MiB4);
-  http.timeoutRequest = 2;
-  http.timeoutAfterBytes = 1000;
-  http.cutEndsBody = true;
-  EXPECT_EQ(RunExpectingFailure(http),
-            L"InstallBackend::PerformRequest Response ended before the range was complete");
-  EXPECT_TRUE(log.Has("ERROR InstallBackend::PerformRequest Response ended after 1000 of 4194304 bytes"));
-  EXPECT_EQ(http.sends, 3);
-  EXPECT_EQ(http.OpenHandles(), 0u);
+  http.etag = L"\"v1\"";
+  Run(http);
+  EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
+  EXPECT_EQ(http.rangeHeaders, (std::vector<std::wstring>{L"", Range(1000000, 1000000 + MiB4 - 1),
+                                                          Range(1000000 + MiB4, 2 * MiB4 - 1)}));
+  EXPECT_EQ(http.ifRanges, (std::vector<std::wstring>{L"", L"If-Range: \"v1\"", L"If-Range: \"v1\""}));
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download resuming the download of an earlier run at byte 1000000 of 8388608"));
+  EXPECT_GT(listener.fractions.back(), 0.99f);
+}
+
+TEST_F(KeptArchiveTest, ChangedPackageIsStartedAnew) {
+  Keep(1000000, 2 * MiB4, L"\"v0\"");
+  FakeHttpClient http(2 * MiB4);
+  http.etag = L"\"v1\"";
+  Run(http);
+  EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
+  EXPECT_EQ(http.rangeHeaders[1], Range(0, MiB4 - 1));
+  EXPECT_EQ(http.ifRanges[1], L"");
+  EXPECT_TRUE(log.Has("INFO InstallBackend::Download the package changed since the earlier run; starting over"));
+  EXPECT_EQ(RecordedEtag(), L"\"v1\"");
+}
+
+TEST_F(KeptArchiveTest, PackageReplacedWhileItIsFetchedFailsAndIsNotGoneOnWith) {
+  Keep(1000000, 2 * MiB4, L"\"v1\"");
+  FakeHttpClient http(2 * MiB4);
+  http.etag = L"\"v1\"";
+  http.sendFails = [&http](int send) {
+    if (send == 1) http.etag = L"\"v2\"";
+    return 0u;
+  };
+  EXPECT_EQ(RunExpectingFailure(http), L"InstallBackend::PerformRequest Response does not match the requested range");
+  EXPECT_EQ(RecordedEtag(), L"none");
+}
+
+TEST_F(KeptArchiveTest, ServerWithoutValidatorsLeavesNoRecord) {
+  Keep(1000000, 2 * MiB4, L"\"v1\"");
+  FakeHttpClient http(2 * MiB4);
+  Run(http);
+  EXPECT_EQ(http.rangeHeaders[1], Range(0, MiB4 - 1));
+  EXPECT_EQ(RecordedEtag(), L"none");
 }
 
 TEST_F(DownloadTest, CancelInBodyLoopReturnsArchivePathAndStops) {
@@ -383,9 +522,10 @@ TEST_F(DownloadTest, ArchiveThatCannotBeCreatedRaises) {
 }
 
 TEST_F(DownloadTest, ArchiveWriteThatFailsEndsTheDownload) {
-  // After the archive's creation, the first write or one of the second range
-  // meets a full disk.
-  for (const int failAt : {2, 3}) {
+  // After the look for a kept archive, the archive's creation and the
+  // record's removal (the server names no validator), the first write or
+  // one of the second range meets a full disk.
+  for (const int failAt : {4, 5}) {
     SCOPED_TRACE(failAt);
     LogCapture caseLog;
     FakeHttpClient http(MiB4 + 10);
@@ -393,7 +533,7 @@ TEST_F(DownloadTest, ArchiveWriteThatFailsEndsTheDownload) {
     KorvaneTest::FaultyFileSystem full(files, failAt, true);
     EXPECT_EQ(RunExpectingFailure(http, full), L"InstallBackend::PerformRequest Failed to write the archive");
     EXPECT_TRUE(caseLog.Has("ERROR InstallBackend::PerformRequest Failed to write the archive"));
-    EXPECT_EQ(http.sends, failAt);
+    EXPECT_EQ(http.sends, failAt - 2);
     EXPECT_EQ(http.OpenHandles(), 0u);
   }
 }

@@ -18,11 +18,15 @@ bool FakeHttpClient::SendRequest(Platform::HttpHandle request) {
   Check(request);
   m_request.index = sends++;
   rangeHeaders.push_back(m_request.header);
+  ifRanges.push_back(m_request.ifRange);
+  if (const std::uint32_t code = sendFails(m_request.index)) return Fail(code);
   m_request.next = 0;
   m_request.end = m_packageSize;
   unsigned long long first = 0, last = 0;
   const std::string header = Platform::Utf16ToUtf8(m_request.header);
-  if (!rangeIgnored && std::sscanf(header.c_str(), "Range: bytes=%llu-%llu", &first, &last) == 2) {
+  // A package changed since the validator was taken is answered whole.
+  const bool changed = !m_request.ifRange.empty() && m_request.ifRange != L"If-Range: " + etag;
+  if (!rangeIgnored && !changed && std::sscanf(header.c_str(), "Range: bytes=%llu-%llu", &first, &last) == 2) {
     m_request.next = first;
     m_request.end = std::min<unsigned long long>(last + 1, m_packageSize);
   }
@@ -37,7 +41,7 @@ bool FakeHttpClient::QueryDataAvailable(Platform::HttpHandle request, std::uint3
       return true;
     }
     onTimeout();
-    return Fail(Platform::HttpConstants::ErrorTimeout);
+    return Fail(timeoutCode);
   }
   std::uint64_t left = m_request.end - m_request.next;
   if (TimesOut()) {

@@ -42,9 +42,20 @@ class FakeHttpClient final : public Platform::IHttpClient {
   // The time-out hits every later request too, and this runs at each one.
   bool timeoutRepeats = false;
   std::function<void()> onTimeout = [] {};
+  // The code the time-out fails with: another code makes it a broken
+  // connection (12030, a reset).
+  std::uint32_t timeoutCode = Platform::HttpConstants::ErrorTimeout;
   // Instead of the time-out, the body simply ends there (a dropped connection).
   bool cutEndsBody = false;
+  // The server declared the shorter body: the cut is its answer, not the network's.
+  bool cutIsDeclared = false;
+  // The error SendRequest fails with for the send of this 0-based index; 0
+  // lets it through.
+  std::function<std::uint32_t(int)> sendFails = [](int) { return 0u; };
   bool noContentLength = false;
+  // The validators the answers carry; none when empty.
+  std::wstring etag;
+  std::wstring lastModified;
   std::uint32_t contentLengthOverride = 0;
   // Called after every successful read, with the number of reads so far.
   std::function<void(int)> afterRead = [](int) {};
@@ -56,6 +67,7 @@ class FakeHttpClient final : public Platform::IHttpClient {
   };
   std::vector<OpenCall> opens;
   std::vector<std::wstring> rangeHeaders;  // one per request, empty for none
+  std::vector<std::wstring> ifRanges;      // one per request, empty for none
   std::vector<std::wstring> paths;
   std::vector<std::uint32_t> requestFlags;
   std::vector<std::vector<int>> timeouts;
@@ -145,7 +157,7 @@ class FakeHttpClient final : public Platform::IHttpClient {
                          std::uint32_t flags) override {
     Check(request);
     if (flags != Platform::HttpConstants::AddRequestFlagAdd) return Fail(87);
-    m_request.header = headers;
+    (headers.compare(0, 9, L"If-Range:") == 0 ? m_request.ifRange : m_request.header) = headers;
     return true;
   }
   bool SendRequest(Platform::HttpHandle request) override;
@@ -157,7 +169,13 @@ class FakeHttpClient final : public Platform::IHttpClient {
     Check(request);
     if (noContentLength) return Fail(12150);
     length = contentLengthOverride ? contentLengthOverride : m_packageSize;
+    if (cutIsDeclared && TimesOut()) length = timeoutAfterBytes;
     return true;
+  }
+  bool QueryHeaderText(Platform::HttpHandle request, const std::wstring& name, std::wstring& value) override {
+    Check(request);
+    value = name == L"ETag" ? etag : name == L"Last-Modified" ? lastModified : std::wstring();
+    return !value.empty();
   }
   bool QueryDataAvailable(Platform::HttpHandle request, std::uint32_t& available) override;
   bool ReadData(Platform::HttpHandle request, void* buffer, std::uint32_t size,
@@ -176,6 +194,7 @@ class FakeHttpClient final : public Platform::IHttpClient {
  private:
   struct Request {
     std::wstring header;
+    std::wstring ifRange;
     std::uint64_t next = 0;  // next package byte to deliver
     std::uint64_t end = 0;   // one past the last byte of the body
     std::uint32_t delivered = 0;

@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <string>
+
 #include "Installer/Engine/InstallException.h"
 #include "Support/FakeDriveInfoSource.h"
 #include "Support/LogCapture.h"
@@ -16,6 +20,7 @@ using ::testing::HasSubstr;
 const std::wstring kWorkRoot = L"C:\\Temp\\{502ABB8A-27F4-4A9D-A0B4-C99B926B99EE}\\";
 const std::wstring kWorkFolder = kWorkRoot + L"KV_Install_E\\";
 const std::wstring kArchive = kWorkFolder + L"Korvane.zip";
+const std::wstring kRecord = kArchive + L".identity";
 const std::wstring kStaged = L"E:\\.korvane-staging\\new";
 
 bool InStaging(const std::wstring& path) { return path.find(L".korvane-staging") != std::wstring::npos; }
@@ -27,6 +32,22 @@ struct NullFile final : Platform::WritableFile {
   bool Flush() override { return true; }
 };
 
+// A file held in memory.
+struct TextFile final : Platform::ReadableFile {
+  explicit TextFile(std::string text) : text(std::move(text)) {}
+  bool Length(std::uint64_t& length) override {
+    length = text.size();
+    return true;
+  }
+  std::int64_t ReadAt(std::uint64_t position, void* buffer, std::size_t size) override {
+    const std::size_t count =
+        position < text.size() ? std::min(size, text.size() - static_cast<std::size_t>(position)) : 0;
+    std::copy_n(text.data() + position, count, static_cast<char*>(buffer));
+    return static_cast<std::int64_t>(count);
+  }
+  std::string text;
+};
+
 // Only what the sequence itself asks of the disk is recorded; the
 // extraction's use of it is the scripted extraction's business, and the
 // staging folder's (empty here: nothing is extracted) the commit tests'.
@@ -35,8 +56,14 @@ struct FakeFileSystem final : Platform::IFileSystem {
   bool volumeReadable = true;
   bool freeSpaceThrows = false;
   std::vector<std::wstring> made, deleted;
+  // An earlier run's archive of 1000 bytes is in the download folder, with
+  // the record that names its package.
+  bool archiveKept = false;
 
-  std::unique_ptr<Platform::ReadableFile> OpenForReading(const std::wstring&) override { return nullptr; }
+  std::unique_ptr<Platform::ReadableFile> OpenForReading(const std::wstring& path) override {
+    if (!archiveKept || path != kRecord) return nullptr;
+    return std::make_unique<TextFile>("length=5000\netag=\"v1\"\nlast-modified=\n");
+  }
   std::unique_ptr<Platform::WritableFile> CreateForWriting(const std::wstring&, std::uint32_t) override {
     return std::make_unique<NullFile>();
   }
@@ -44,7 +71,10 @@ struct FakeFileSystem final : Platform::IFileSystem {
   bool GetPathAttributes(const std::wstring&, std::uint32_t&) override { return false; }
   bool IdentifyPath(const std::wstring&, Platform::PathIdentity&) override { return false; }
   bool SetPathAttributes(const std::wstring&, std::uint32_t) override { return false; }
-  bool GetFileSize(const std::wstring&, std::uint64_t&) override { return false; }
+  bool GetFileSize(const std::wstring& path, std::uint64_t& size) override {
+    size = 1000;
+    return archiveKept && path == kArchive;
+  }
   bool GetFreeBytes(const std::wstring&, std::uint64_t& bytes) override {
     if (freeSpaceThrows) throw std::bad_alloc();
     bytes = freeBytes;
@@ -205,7 +235,7 @@ TEST_F(InstallSequence, SuccessfulRunDownloadsDirectlyExtractsAndDeletesTheArchi
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
   EXPECT_THAT(script.unzipTargets, ElementsAre(kStaged));
   EXPECT_THAT(files.made, ElementsAre(kWorkFolder, L"E:"));
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
   // The staged file is checked; the log names the place it is going to.
   EXPECT_THAT(script.checkedPaths, ElementsAre(kStaged + L"\\Korvane.exe"));
   EXPECT_THAT(log.lines(), ElementsAre(kAccepted));
@@ -227,7 +257,27 @@ TEST_F(InstallSequence, DriveLetterMustBeAnExactKeyOfTheUsbDrives) {
     EXPECT_THAT(fresh.calls, ElementsAre("code 0", "code 2048", "status 3"));
   }
   EXPECT_TRUE(script.downloadCalls.empty());
-  EXPECT_EQ(files.deleted.size(), 4u);
+  // Each failed run removes the archive and its record.
+  EXPECT_EQ(files.deleted.size(), 8u);
+}
+
+// A failed download, and a run that fails before it downloads, leave the
+// archive for the next run; a cancel deletes it.
+TEST_F(InstallSequence, OnlyACancelOrAnEndAfterTheDownloadDeletesAKeptArchive) {
+  files.archiveKept = true;
+  script.downloads = {Outcome::Fails, Outcome::Fails};
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(script.downloadCalls.size(), 2u);
+  EXPECT_TRUE(files.deleted.empty());
+
+  drives.results.clear();
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(files.deleted.empty());
+
+  drives.AddDisk(L"USBSTOR\\DISK&VEN_X\\0123456789&0", L"D1", {{L"P1", {L"E:"}}});
+  script.cancelDuringDownload = &cancel;
+  EXPECT_FALSE(Run());
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 TEST_F(InstallSequence, FreeSpaceThresholdIsExactly150MiB) {
@@ -268,7 +318,8 @@ TEST_F(InstallSequence, ErrorsWithoutATextAreLoggedWithTheirStep) {
                           "ERROR InstallBackend::Install Generic exception Last error: 87",
                           "ERROR InstallBackend::Install Generic exception Last error: 87"));
   EXPECT_EQ(listener.calls.back(), "status 3");
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  // An archive that came whole and is no package is not gone on with.
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive, kRecord, kArchive));
 }
 
 TEST_F(InstallSequence, FailedFirstDownloadIsRetriedThroughTheProxyPath) {
@@ -299,7 +350,7 @@ TEST_F(InstallSequence, TwoFailedDownloadsFailWithoutErrorCode) {
   EXPECT_EQ(listener.code, 0);
   EXPECT_EQ(listener.calls.back(), "status 3");
   EXPECT_TRUE(script.unzipTargets.empty());
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 TEST_F(InstallSequence, UnreadableArchiveIsDownloadedOnceMoreThroughTheProxyPath) {
@@ -326,7 +377,7 @@ TEST_F(InstallSequence, CancelDuringFirstDownloadFailsWithoutRetry) {
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
   EXPECT_TRUE(script.unzipTargets.empty());
   EXPECT_EQ(listener.calls.back(), "status 3");
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 // Whatever step noticed it, a drive that is gone is what the user must hear of.
@@ -342,7 +393,7 @@ TEST_F(InstallSequence, CancelDuringExtractionIsNeverReportedAsInstalled) {
   script.cancelDuringUnzip = &cancel;
   EXPECT_FALSE(Run());
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 3"));
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 TEST_F(InstallSequence, ApplicationThatIsNotGenuineFailsTheInstallWithoutAnotherDownload) {
@@ -352,7 +403,7 @@ TEST_F(InstallSequence, ApplicationThatIsNotGenuineFailsTheInstallWithoutAnother
   EXPECT_THAT(listener.calls, ElementsAre("code 0", "status 0", "status 1", "status 3"));
   EXPECT_EQ(listener.code, 0);
   EXPECT_THAT(script.downloadCalls, ElementsAre(false));
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install E:\\Korvane.exe is not genuine: result 0x800B0100"));
 }
 
@@ -413,7 +464,7 @@ TEST_F(InstallSequence, DriveTooSmallForThePackageFailsWithoutAnotherDownload) {
   EXPECT_EQ(listener.calls.back(), "status 3");
   EXPECT_THAT(log.lines(), ElementsAre("ERROR InstallBackend::Install exception InstallBackend::Unzip Not enough free "
                                        "space on the target: 300 bytes needed, 200 bytes free Last error: 87"));
-  EXPECT_THAT(files.deleted, ElementsAre(kArchive));
+  EXPECT_THAT(files.deleted, ElementsAre(kRecord, kArchive));
 }
 
 }  // namespace

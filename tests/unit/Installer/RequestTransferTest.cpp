@@ -40,8 +40,9 @@ TEST(PerformRequest, NullListenerLeavesReportCountAlone) {
   int reports = 0;
   const CancelFlag cancel;
   EXPECT_EQ(InstallBackend::PerformRequest(nullptr, reports, cancel, file, http,
-                                           prepared.request.Get(), totalSize, received, offset),
-            1);
+                                           prepared.request.Get(), totalSize, received, offset)
+                .kind,
+            InstallBackend::RequestEnd::Done);
   EXPECT_EQ(reports, 0);
   EXPECT_EQ(received, 100u);
   EXPECT_EQ(offset, InstallBackend::ChunkSize);
