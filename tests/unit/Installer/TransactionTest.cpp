@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <functional>
 #include <future>
 #include <set>
 #include <thread>
+#include <utility>
 #include <string>
 
 #include "Installer/Engine/Recovery.h"
@@ -195,28 +197,35 @@ TEST_F(Transaction, CrashDuringRecoveryIsRecoveredByTheRunAfter) {
   }
 }
 
-// Another program's antivirus takes a staged file away once staging is done.
-struct QuarantineAfterStaging final : IInstallListener {
-  fs::path staged;
-  explicit QuarantineAfterStaging(fs::path file) : staged(std::move(file)) {}
+// Once staging is done, another program takes a staged file away (an
+// antivirus quarantining a file it does not know) or puts one there.
+struct ChangeAfterStaging final : IInstallListener {
+  std::function<void()> change;
+  explicit ChangeAfterStaging(std::function<void()> what) : change(std::move(what)) {}
   void OnStatus(int) override {}
   void OnProgress(float fraction) override {
-    if (fraction >= 0.9f && fs::exists(staged)) fs::remove(staged);
+    if (fraction >= 0.9f && change) std::exchange(change, nullptr)();
   }
   int GetErrorCode() override { return 0; }
   void SetErrorCode(int) override {}
 };
 
-TEST_F(Transaction, AStagedFileThatVanishesFailsTheUpdateWithTheOldVersionWhole) {
-  InstallOldVersion();
-  QuarantineAfterStaging listener(m_target / ".korvane-staging" / "new" / "data" / "signatures.db");
-  EXPECT_FALSE(Update(Platform::TheSystem().files, &listener));
-  EXPECT_EQ(Differences(Snapshot(), kOldVersion), "");
-  const auto& lines = m_log.lines();
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-    return line.find("Staged file is missing or incomplete: ") != std::string::npos &&
-           line.find("signatures.db") != std::string::npos;
-  })) << ::testing::PrintToString(lines);
+TEST_F(Transaction, OnlyTheVerifiedListIsCommittedOrTheOldVersionStaysWhole) {
+  const fs::path staged = m_target / ".korvane-staging" / "new" / "data";
+  const std::pair<std::function<void()>, std::string> changes[] = {
+      {[&] { fs::remove(staged / "signatures.db"); }, "Staged file is missing or incomplete: "},
+      {[&] { std::ofstream(staged / "planted.db") << "not in the package"; }, "Staged file is not in the package: "},
+  };
+  for (const auto& [change, why] : changes) {
+    InstallOldVersion();
+    ChangeAfterStaging listener(change);
+    EXPECT_FALSE(Update(Platform::TheSystem().files, &listener)) << why;
+    EXPECT_EQ(Differences(Snapshot(), kOldVersion), "") << why;
+    const auto& lines = m_log.lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&why](const std::string& line) { return line.find(why) != std::string::npos; }))
+        << ::testing::PrintToString(lines);
+  }
 }
 
 // The installed application started from the stick, or a second update,
