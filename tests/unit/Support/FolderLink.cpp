@@ -15,7 +15,7 @@ namespace {
 
 // Wine's name for where a Windows path lies on the host; empty on Windows.
 std::string HostName(const fs::path& path) {
-  using Converter = char*(__cdecl*)(const wchar_t*);
+  using Converter = char*(WINAPI*)(const wchar_t*);
   const auto convert = reinterpret_cast<Converter>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   if (!convert) return std::string();
