@@ -25,11 +25,6 @@ constexpr auto kLockedFileRetryPause = std::chrono::milliseconds(100);
   throw InstallException(kLogPrefix + why + path, InstallException::Retry::Pointless);
 }
 
-std::wstring ParentOf(const std::wstring& relative) {
-  const std::size_t separator = relative.find_last_of(L'\\');
-  return separator == std::wstring::npos ? std::wstring() : relative.substr(0, separator);
-}
-
 class Commit {
  public:
   Commit(Platform::IFileSystem& files, const StagingArea& area, const PackageList& package,

@@ -114,6 +114,11 @@ std::wstring WithoutSeparator(const std::wstring& folder) {
   return path;
 }
 
+std::wstring ParentOf(const std::wstring& relative) {
+  const std::size_t separator = relative.find_last_of(L'\\');
+  return separator == std::wstring::npos ? std::wstring() : relative.substr(0, separator);
+}
+
 bool ListTree(Platform::IFileSystem& files, const std::wstring& root, TreeListing& listing) {
   listing = TreeListing();
   bool complete = true;

@@ -12,6 +12,9 @@ namespace InstallBackend {
 std::wstring WithSeparator(const std::wstring& folder);
 std::wstring WithoutSeparator(const std::wstring& folder);
 
+// The folder a relative path is in ("a\b" for "a\b\c.txt"); empty at the top.
+std::wstring ParentOf(const std::wstring& relative);
+
 // What a tree holds below its root, each folder listed before anything in it.
 struct TreeListing {
   std::vector<std::wstring> folders;

@@ -30,11 +30,6 @@ bool Refuse(const std::wstring& path, const std::wstring& why, const char* advic
   return false;
 }
 
-std::wstring ParentOf(const std::wstring& relative) {
-  const std::size_t separator = relative.find_last_of(L'\\');
-  return separator == std::wstring::npos ? std::wstring() : relative.substr(0, separator);
-}
-
 // Every place a roll-back moves from or to, and every folder it removes,
 // must lie where its name says before the first rename: a journal names
 // paths on a drive that anybody may have laid links on.
