@@ -4,12 +4,16 @@
 // time (for the staged way also the time until the installer reports the
 // update complete: the backups are deleted after that) and the most the
 // files on the drive grew by on the way:
-//   korvane_update_bench staged|in-place PACKAGE TARGET_FOLDER
-// bench/update_bench.py runs it natively and under Wine.
+//   korvane_update_bench staged|staged-unflushed|in-place PACKAGE TARGET_FOLDER
+// staged-unflushed is the staged way with every flush to the disk left
+// out (what they cost). bench/update_bench.py runs it natively and under
+// Wine.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "Installer/Engine/Commit.h"
 #include "Installer/Engine/FileTree.h"
@@ -21,6 +25,61 @@
 #include "Platform/Text/TextConversion.h"
 
 namespace {
+
+// The real file system with its flushes made no-ops.
+class UnflushedFile final : public Platform::WritableFile {
+ public:
+  explicit UnflushedFile(std::unique_ptr<Platform::WritableFile> real) : m_real(std::move(real)) {}
+  bool Write(const void* data, std::size_t size) override { return m_real->Write(data, size); }
+  bool SetTimes(std::uint64_t creation, std::uint64_t access, std::uint64_t modification) override {
+    return m_real->SetTimes(creation, access, modification);
+  }
+  bool Flush() override { return true; }
+
+ private:
+  std::unique_ptr<Platform::WritableFile> m_real;
+};
+
+class UnflushedFileSystem final : public Platform::IFileSystem {
+ public:
+  explicit UnflushedFileSystem(Platform::IFileSystem& real) : m_real(real) {}
+  std::unique_ptr<Platform::ReadableFile> OpenForReading(const std::wstring& path) override {
+    return m_real.OpenForReading(path);
+  }
+  std::unique_ptr<Platform::WritableFile> CreateForWriting(const std::wstring& path,
+                                                           std::uint32_t attributes) override {
+    std::unique_ptr<Platform::WritableFile> file = m_real.CreateForWriting(path, attributes);
+    return file ? std::make_unique<UnflushedFile>(std::move(file)) : nullptr;
+  }
+  bool PathExists(const std::wstring& path) override { return m_real.PathExists(path); }
+  bool GetPathAttributes(const std::wstring& path, std::uint32_t& attributes) override {
+    return m_real.GetPathAttributes(path, attributes);
+  }
+  bool IdentifyPath(const std::wstring& path, Platform::PathIdentity& identity) override {
+    return m_real.IdentifyPath(path, identity);
+  }
+  bool SetPathAttributes(const std::wstring& path, std::uint32_t attributes) override {
+    return m_real.SetPathAttributes(path, attributes);
+  }
+  bool GetFileSize(const std::wstring& path, std::uint64_t& size) override { return m_real.GetFileSize(path, size); }
+  bool GetFreeBytes(const std::wstring& path, std::uint64_t& freeBytes) override {
+    return m_real.GetFreeBytes(path, freeBytes);
+  }
+  bool MakeFolder(const std::wstring& path) override { return m_real.MakeFolder(path); }
+  bool RemoveFile(const std::wstring& path) override { return m_real.RemoveFile(path); }
+  bool RemoveFolder(const std::wstring& path) override { return m_real.RemoveFolder(path); }
+  bool MovePath(const std::wstring& from, const std::wstring& to) override { return m_real.MovePath(from, to); }
+  bool FlushFolder(const std::wstring&) override { return true; }
+  bool ListFolder(const std::wstring& folder, std::vector<Platform::FolderEntry>& entries) override {
+    return m_real.ListFolder(folder, entries);
+  }
+  bool SetCurrentFolder(const std::wstring& path) override { return m_real.SetCurrentFolder(path); }
+  std::int64_t CurrentUtcOffsetTicks() override { return m_real.CurrentUtcOffsetTicks(); }
+  std::uint32_t LastErrorCode() override { return m_real.LastErrorCode(); }
+
+ private:
+  Platform::IFileSystem& m_real;
+};
 
 // The bytes of the files below root. Counted rather than read off the
 // volume's free space, which whatever else runs on the machine changes too.
@@ -38,9 +97,8 @@ std::uint64_t TreeBytes(const std::wstring& root) {
 
 // The steps of the install run that matter to the drive: stage, commit.
 // Returns the drive's peak: everything staged, nothing installed freed yet.
-std::uint64_t Staged(const std::wstring& package, const std::wstring& target,
+std::uint64_t Staged(Platform::IFileSystem& files, const std::wstring& package, const std::wstring& target,
                      std::chrono::steady_clock::time_point start) {
-  Platform::IFileSystem& files = Platform::TheSystem().files;
   const InstallBackend::StagingArea area(target);
   const CancelFlag cancel;
   if (!InstallBackend::MakeStaging(files, area)) throw InstallBackend::InstallException(L"no staging folder");
@@ -61,8 +119,9 @@ std::uint64_t Staged(const std::wstring& package, const std::wstring& target,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 || (std::strcmp(argv[1], "staged") != 0 && std::strcmp(argv[1], "in-place") != 0)) {
-    std::fprintf(stderr, "usage: korvane_update_bench staged|in-place PACKAGE TARGET_FOLDER\n");
+  const std::string mode = argc == 4 ? argv[1] : "";
+  if (mode != "staged" && mode != "staged-unflushed" && mode != "in-place") {
+    std::fprintf(stderr, "usage: korvane_update_bench staged|staged-unflushed|in-place PACKAGE TARGET_FOLDER\n");
     return 2;
   }
   const std::wstring package = Platform::Utf8ToUtf16(argv[2]);
@@ -71,8 +130,11 @@ int main(int argc, char** argv) {
   std::uint64_t peak = 0;
   const auto start = std::chrono::steady_clock::now();
   try {
-    if (std::strcmp(argv[1], "staged") == 0) {
-      peak = Staged(package, target, start);
+    if (mode == "staged") {
+      peak = Staged(Platform::TheSystem().files, package, target, start);
+    } else if (mode == "staged-unflushed") {
+      UnflushedFileSystem unflushed(Platform::TheSystem().files);
+      peak = Staged(unflushed, package, target, start);
     } else {
       const CancelFlag cancel;
       InstallBackend::PackageExtraction(Platform::TheSystem().files).Unzip(package, target, nullptr, cancel);

@@ -8,7 +8,11 @@ on the drive grew by during the update (its peak extra space; counted from
 the files, not from the volume's free space, which the rest of the machine
 changes too).
 
-  /usr/bin/python3 bench/update_bench.py [RUNS]
+  /usr/bin/python3 bench/update_bench.py [RUNS] [--exfat]
+
+The staged update is also run with every flush to the disk left out
+("unflushed"): the flush cost is complete/unflushed. --exfat runs each on
+an exFAT image (loop device and exfat-fuse, as root) too.
 
 Builds what it needs as zip_extract_bench.py does (build/bench-native, the
 Windows build); works in build/bench.
@@ -52,8 +56,56 @@ def one_update(make, mode, package, target):
     return seconds, float(values.get("completed_seconds", seconds)), int(values["peak_extra_bytes"])
 
 
+class ExfatImage:
+    """A sparse exFAT image on a loop device, mounted by exfat-fuse: the file
+    system a USB stick carries (needs root, /dev/fuse, exfatprogs and
+    exfat-fuse)."""
+
+    def __init__(self, folder, megabytes=1024):
+        self.image = os.path.join(folder, "stick.img")
+        self.mount_point = os.path.join(folder, "stick")
+        os.makedirs(self.mount_point, exist_ok=True)
+        with open(self.image, "wb") as image:
+            image.truncate(megabytes * 1024 * 1024)
+        subprocess.run(["mkfs.exfat", self.image], check=True, stdout=subprocess.DEVNULL)
+        self.device = subprocess.run(["losetup", "--find", "--show", self.image], check=True,
+                                     stdout=subprocess.PIPE, text=True).stdout.strip()
+        subprocess.run(["mount.exfat-fuse", self.device, self.mount_point], check=True)
+
+    def close(self):
+        subprocess.run(["umount", self.mount_point])
+        subprocess.run(["losetup", "-d", self.device])
+        os.remove(self.image)
+
+
+def measure(name, make, package, target, runs):
+    """Median seconds of each mode over runs, alternating modes so that the
+    page cache and the disk favour none; the peak extra bytes of each."""
+    shutil.rmtree(target, ignore_errors=True)
+    os.makedirs(target)
+    one_update(make, "in-place", package, target)  # the installed copy
+    modes = ("in-place", "staged", "staged-unflushed")
+    times = {mode: [] for mode in modes}
+    completed = {mode: [] for mode in modes}
+    extra = {mode: 0 for mode in modes}
+    for _ in range(runs):
+        for mode in modes:
+            subprocess.run(["sync"])
+            seconds, done, peak = one_update(make, mode, package, target)
+            times[mode].append(seconds)
+            completed[mode].append(done)
+            extra[mode] = max(extra[mode], peak)
+    shutil.rmtree(target, ignore_errors=True)
+    inplace = common.median(times["in-place"])
+    flushed, unflushed = common.median(completed["staged"]), common.median(completed["staged-unflushed"])
+    print("  %-14s %10.2f %12.2f %6.2f %12.2f %10.2f %12.2f %10.0f %10.0f" % (
+        name, inplace, flushed, flushed / inplace, unflushed, flushed / unflushed,
+        common.median(times["staged"]), extra["in-place"] / 1e6, extra["staged"] / 1e6))
+
+
 def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 5
+    arguments = [a for a in sys.argv[1:] if not a.startswith("--")]
+    runs = int(arguments[0]) if arguments else 5
     os.makedirs(common.WORK, exist_ok=True)
     build()
     prefix = wine_rig.make_prefix(os.path.join(common.WORK, "wine-prefix"))
@@ -62,32 +114,24 @@ def main():
     unpacked = sum(i.file_size for i in __import__("zipfile").ZipFile(package).infolist())
     print("Update of %s (%.0f MB, %.0f MB unpacked) over an installed copy, median of %d runs"
           % (os.path.basename(package), os.path.getsize(package) / 1e6, unpacked / 1e6, runs))
-    print("  %-7s %10s %16s %6s %16s %6s %10s %10s" % (
-        "", "in place s", "staged: complete", "ratio", "staged: cleaned", "ratio", "extra MB", "extra MB"))
-    print("  %-7s %10s %16s %6s %16s %6s %10s %10s" % ("", "", "s", "", "up s", "", "in place", "staged"))
-    for name, make in runners(prefix):
-        target = os.path.join(common.WORK, "installed")
-        shutil.rmtree(target, ignore_errors=True)
-        os.makedirs(target)
-        one_update(make, "in-place", package, target)  # the installed copy
-        times = {"in-place": [], "staged": [], "completed": []}
-        extra = {"in-place": 0, "staged": 0}
-        for _ in range(runs):
-            # Alternating, so that the page cache and the disk favour neither.
-            for mode in ("in-place", "staged"):
-                subprocess.run(["sync"])
-                seconds, completed, peak = one_update(make, mode, package, target)
-                times[mode].append(seconds)
-                if mode == "staged":
-                    times["completed"].append(completed)
-                extra[mode] = max(extra[mode], peak)
-        inplace = common.median(times["in-place"])
-        completed, staged = common.median(times["completed"]), common.median(times["staged"])
-        print("  %-7s %10.2f %16.2f %6.2f %16.2f %6.2f %10.0f %10.0f" % (
-            name, inplace, completed, completed / inplace, staged, staged / inplace,
-            extra["in-place"] / 1e6, extra["staged"] / 1e6))
-        shutil.rmtree(target, ignore_errors=True)
-    wine_rig.stop_wineserver(prefix)
+    print("  %-14s %10s %12s %6s %12s %10s %12s %10s %10s" % (
+        "", "in place s", "complete s", "ratio", "unflushed s", "flush cost", "cleaned up s", "extra MB",
+        "extra MB"))
+    print("  %-14s %10s %12s %6s %12s %10s %12s %10s %10s" % (
+        "", "", "(staged)", "", "(complete)", "", "(staged)", "in place", "staged"))
+    places = [("folder", common.WORK, None)]
+    if "--exfat" in sys.argv:
+        image = ExfatImage(common.WORK)
+        places.append(("exFAT", image.mount_point, image))
+    try:
+        for place, root, _ in places:
+            for name, make in runners(prefix):
+                measure("%s, %s" % (name, place), make, package, os.path.join(root, "installed"), runs)
+    finally:
+        wine_rig.stop_wineserver(prefix)
+        for _, _, image in places:
+            if image:
+                image.close()
     return 0
 
 

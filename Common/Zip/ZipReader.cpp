@@ -237,6 +237,7 @@ ZipResult ZipReader::Describe(int index, ZipItem& item) const {
   item.name = GuardEntryName(std::move(name));
   item.compressedSize = central.compressedSize;
   item.uncompressedSize = central.uncompressedSize;
+  item.crc = central.crc;
   const std::uint64_t dosTicks = DosTimeToTicks(central.dosDate, central.dosTime, m_utcOffsetTicks);
   item.accessTime = item.creationTime = item.modificationTime = dosTicks;
   ApplyExtendedTimestamp(entry.localExtra, item);

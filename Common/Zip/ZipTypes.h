@@ -31,6 +31,7 @@ struct ZipItem {
   std::uint64_t modificationTime = 0;
   std::uint32_t compressedSize = 0;
   std::uint32_t uncompressedSize = 0;
+  std::uint32_t crc = 0;  // CRC-32 of the uncompressed data
 };
 
 // Longest name a ZipItem carries, in UTF-16 code units and in raw bytes.

@@ -11,6 +11,9 @@ class IArchiveGrowth {
   // buffered): another handle may read them now. Called on the download's
   // thread; returns at once.
   virtual void ArchiveWritten(std::uint64_t length) = 0;
+  // The whole archive will be `total` bytes long (the server said so
+  // before the first byte came).
+  virtual void ArchiveSizeKnown(std::uint64_t total) = 0;
 
  protected:
   ~IArchiveGrowth() = default;

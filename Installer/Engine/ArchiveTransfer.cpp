@@ -111,7 +111,10 @@ RequestEnd ArchiveTransfer::Perform(Platform::HttpHandleOwner& request) {
     m_files->RemoveFile(IdentityPath(m_workFolder));
     throw;
   }
-  if (probe && m_totalSize != -1) PackageNamed(request.Get());
+  if (probe && m_totalSize != -1) {
+    PackageNamed(request.Get());
+    if (m_growth) m_growth->ArchiveSizeKnown(static_cast<std::uint64_t>(m_totalSize));
+  }
   if (end.kind == RequestEnd::Cancelled) {
     LOG_ERROR << "InstallBackend::Download PerformRequest error: " << m_http.LastError();
   }

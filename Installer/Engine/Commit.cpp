@@ -1,14 +1,18 @@
 #include "Installer/Engine/Commit.h"
 
 #include <chrono>
+#include <set>
 #include <thread>
 #include <unordered_set>
 
 #include "Common/Zip/ZipEntryName.h"
+#include "Installer/Engine/CommitEnds.h"
+#include "Installer/Engine/FileIdentity.h"
 #include "Installer/Engine/FileTree.h"
 #include "Installer/Engine/InstallException.h"
 #include "Installer/Engine/StagingFolder.h"
 #include "Installer/Engine/TargetPlace.h"
+#include "Installer/Log/Log.h"
 #include "Platform/Files/FileSystem.h"
 
 namespace InstallBackend {
@@ -38,7 +42,11 @@ class Commit {
   void CheckStaged();
   void Place(const std::wstring& relative);
   void MakeBackupFolders(const std::wstring& relative);
+  FileIdentity ReadInstalled(const std::wstring& installed);
   bool MoveAside(const std::wstring& installed, const std::wstring& backup);
+  bool CancelledBeforeTheMark();
+  void FlushPlacedFolders();
+  void LogUnflushed(const std::wstring& folder);
   [[noreturn]] void Undo(const std::wstring& why, const std::wstring& path);
 
   Platform::IFileSystem& m_files;
@@ -49,6 +57,7 @@ class Commit {
   CommitPlan m_plan;
   std::unordered_set<std::wstring> m_installed;  // files of the plan that the target has now
   std::unordered_set<std::wstring> m_backupFolders;
+  bool m_unflushedLogged = false;
 };
 
 // Everything that would make a rename fail for a reason the target itself
@@ -79,13 +88,10 @@ void Commit::CheckStaged() {
 
 void Commit::Plan() {
   CheckStaged();
-  TreeListing staged;
-  staged.folders = m_package.folders;
-  for (const PackageList::File& file : m_package.files) staged.files.push_back(file.name);
   // A file is never placed through a link, nor an installed one moved
   // aside through one: the target may hold links someone laid there.
   TargetPlace place(m_files, m_area.target);
-  for (const std::wstring& folder : staged.folders) {
+  for (const std::wstring& folder : m_package.folders) {
     std::uint32_t attributes = 0;
     if (!m_files.GetPathAttributes(m_area.target + folder, attributes)) {
       // The roll-back removes what is listed here: a folder that is only
@@ -101,7 +107,8 @@ void Commit::Plan() {
   // A folder the target lacks holds no file of its own: its files need no
   // look (a fresh install asks the drive nothing per file).
   const std::unordered_set<std::wstring> newFolders(m_plan.newFolders.begin(), m_plan.newFolders.end());
-  for (const std::wstring& file : staged.files) {
+  for (const PackageList::File& planned : m_package.files) {
+    const std::wstring& file = planned.name;
     std::uint32_t attributes = 0;
     if (newFolders.count(ParentOf(file)) == 0 && m_files.GetPathAttributes(m_area.target + file, attributes)) {
       m_installed.insert(file);
@@ -112,15 +119,20 @@ void Commit::Plan() {
       // file brings the attribute the package gives it.
     }
   }
-  m_plan.files = staged.files;
+  for (const PackageList::File& file : m_package.files) {
+    PlannedFile planned{file.name, FileIdentity{file.size, file.crc}, std::nullopt};
+    // What the installed file holds is the journal's way to tell its
+    // copies from the package's after a rename that a pulled drive tore.
+    if (m_installed.count(file.name)) {
+      planned.old = ReadInstalled(m_area.target + file.name);
+    }
+    m_plan.files.push_back(std::move(planned));
+  }
 }
 
 bool Commit::Run() {
   Plan();
-  if (m_cancel.IsSet()) {
-    RollBack(m_files, m_area, m_plan);
-    return false;
-  }
+  if (m_cancel.IsSet()) return CancelledBeforeTheMark();
   if (!WriteJournal(m_files, m_area.journal, m_plan)) Undo(L"Journal cannot be written: ", m_area.journal);
   if (!m_files.MakeFolder(WithoutSeparator(m_area.backups)) && !m_files.PathExists(m_area.backups)) {
     Undo(L"Backup folder cannot be made: ", m_area.backups);
@@ -130,21 +142,44 @@ bool Commit::Run() {
   }
   const std::size_t count = m_plan.files.size();
   for (std::size_t i = 0; i < count; ++i) {
-    if (m_cancel.IsSet()) {
-      RollBack(m_files, m_area, m_plan);
-      return false;
-    }
-    Place(m_plan.files[i]);
+    if (m_cancel.IsSet()) return CancelledBeforeTheMark();
+    Place(m_plan.files[i].name);
     if (!m_listener) continue;
     m_listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
     m_listener->OnFiles(static_cast<int>(i + 1), static_cast<int>(count));
   }
   // Only a mark on the disk makes the commit final: the screen's "complete",
   // an update's restart and the removal of the backups all come after it.
-  if (!m_files.MovePathThrough(m_area.journal, m_area.commitMark)) {
-    Undo(L"Commit cannot be marked: ", m_area.commitMark);
-  }
+  FlushPlacedFolders();
+  if (!WriteCommitMark(m_files, m_area.commitMark)) Undo(L"Commit cannot be marked: ", m_area.commitMark);
+  if (!m_files.FlushFolder(m_area.folder)) LogUnflushed(m_area.folder);
   return true;
+}
+
+// Every rename is on the disk before the mark is: a mark found without
+// them would let the clean-up delete the backups, or the staged names that
+// a lost rename left, of files the drive holds under no other name.
+void Commit::FlushPlacedFolders() {
+  std::set<std::wstring> folders;
+  for (const PlannedFile& file : m_plan.files) {
+    const std::wstring parent = ParentOf(file.name);
+    const std::wstring below = parent.empty() ? parent : parent + L"\\";
+    folders.insert(m_area.target + below);
+    folders.insert(m_area.newTree + below);
+    if (file.old) folders.insert(m_area.backups + below);
+  }
+  for (const std::wstring& folder : folders) {
+    if (!m_files.FlushFolder(folder)) LogUnflushed(folder);
+  }
+}
+
+// A system that refuses a folder's flush still has its write cache: the
+// commit goes on, as it did before flushes were asked for.
+void Commit::LogUnflushed(const std::wstring& folder) {
+  if (m_unflushedLogged) return;
+  m_unflushedLogged = true;
+  LOG_INFO << "InstallBackend::Commit " << LogText(folder) << " cannot be flushed to the disk; Last error: "
+           << m_files.LastErrorCode();
 }
 
 // The backups mirror the target's folders. Each one is made once and
@@ -170,6 +205,17 @@ void Commit::Place(const std::wstring& relative) {
   if (!m_files.MovePath(m_area.newTree + relative, installed)) Undo(L"Staged file cannot be put in place: ", installed);
 }
 
+FileIdentity Commit::ReadInstalled(const std::wstring& installed) {
+  const auto until = std::chrono::steady_clock::now() + kLockedFileWait;
+  FileIdentity identity;
+  while (!ReadFileIdentity(m_files, installed, identity)) {
+    if (!m_files.PathExists(installed)) Undo(L"Installed file cannot be read: ", installed);
+    if (m_cancel.IsSet() || std::chrono::steady_clock::now() >= until) Undo(L"Installed file stays locked: ", installed);
+    std::this_thread::sleep_for(kLockedFileRetryPause);
+  }
+  return identity;
+}
+
 bool Commit::MoveAside(const std::wstring& installed, const std::wstring& backup) {
   const auto until = std::chrono::steady_clock::now() + kLockedFileWait;
   for (;;) {
@@ -182,23 +228,17 @@ bool Commit::MoveAside(const std::wstring& installed, const std::wstring& backup
   }
 }
 
-void Commit::Undo(const std::wstring& why, const std::wstring& path) {
-  const bool undone = RollBack(m_files, m_area, m_plan);
-  Refuse(why + path + (undone ? L"" : L" (the next run completes the roll-back)"), std::wstring());
+// A roll-back that cannot finish leaves the journal: the next run's
+// recovery completes it, or finishes the commit when the old version
+// cannot be put back whole.
+bool Commit::CancelledBeforeTheMark() {
+  RollBack(m_files, m_area, m_plan);
+  return false;
 }
 
-// Where a file's copies stand after any number of whole steps, forward or
-// back: a backup with no staged copy means the new file sits in place.
-bool PutBack(Platform::IFileSystem& files, const StagingArea& area, const std::wstring& relative) {
-  const std::wstring backup = area.backups + relative;
-  const std::wstring staged = area.newTree + relative;
-  const std::wstring installed = area.target + relative;
-  if (files.PathExists(backup)) {
-    if (!files.PathExists(staged) && !files.MovePath(installed, staged)) return false;
-    return files.MovePath(backup, installed);
-  }
-  // Nothing was installed here before: whatever sits in place is new.
-  return files.PathExists(staged) || files.MovePath(installed, staged);
+void Commit::Undo(const std::wstring& why, const std::wstring& path) {
+  const bool undone = RollBack(m_files, m_area, m_plan) == CommitEnd::Done;
+  Refuse(why + path + (undone ? L"" : L" (the next run completes the roll-back)"), std::wstring());
 }
 
 }  // namespace
@@ -206,25 +246,6 @@ bool PutBack(Platform::IFileSystem& files, const StagingArea& area, const std::w
 bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, const PackageList& package,
                   IInstallListener* listener, const CancelFlag& cancel) {
   return Commit(files, area, package, listener, cancel).Run();
-}
-
-bool RollBack(Platform::IFileSystem& files, const StagingArea& area, const CommitPlan& plan) {
-  for (auto file = plan.files.rbegin(); file != plan.files.rend(); ++file) {
-    if (!PutBack(files, area, *file)) return false;
-  }
-  for (auto folder = plan.newFolders.rbegin(); folder != plan.newFolders.rend(); ++folder) {
-    const std::wstring path = area.target + *folder;
-    if (!files.RemoveFolder(path) && files.PathExists(path)) return false;
-  }
-  // A backup left in old\ means a step above was misjudged: keep the journal.
-  if (!RemoveEmptyTree(files, area.backups)) return false;
-  if (!files.RemoveFile(area.journal) && files.PathExists(area.journal)) return false;
-  return RemoveStaging(files, area);
-}
-
-bool FinishCommit(Platform::IFileSystem& files, const StagingArea& area) {
-  if (!RemoveTree(files, area.backups) || !RemoveTree(files, area.newTree)) return false;
-  return RemoveStaging(files, area);
 }
 
 }  // namespace InstallBackend

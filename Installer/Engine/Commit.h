@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "Installer/Engine/CommitEnds.h"
 #include "Installer/Engine/InstallListener.h"
 #include "Installer/Engine/Journal.h"
 #include "Installer/Engine/PackageList.h"
@@ -12,8 +13,9 @@ namespace InstallBackend {
 // Puts the package staged in area.newTree in place over the target, the
 // files and folders of `package` and nothing else: every one of its files
 // must be staged whole (with its size) and nothing else may be, or the
-// commit fails before it touches anything.
-// journal, then for every file the installed copy moved into area.backups
+// commit fails before it touches anything. It writes the journal (with
+// what each file of the package and each installed file it replaces
+// holds, for which every such installed file is read), then for every file the installed copy moved into area.backups
 // and the staged one moved into place, then the commit mark. Before the mark
 // nothing is final: a cancel (read between steps) or a failure moves every
 // file back, returns the target to what it was and removes the staging
@@ -28,14 +30,5 @@ namespace InstallBackend {
 // written, a rename that fails.
 bool CommitStaged(Platform::IFileSystem& files, const StagingArea& area, const PackageList& package,
                   IInstallListener* listener, const CancelFlag& cancel);
-
-// Undoes a commit that has not reached its mark, whatever step it stopped
-// at, and removes the staging folder. Every step can be repeated: false
-// leaves the journal for another try.
-bool RollBack(Platform::IFileSystem& files, const StagingArea& area, const CommitPlan& plan);
-
-// Removes what a commit that reached its mark left behind: the backups and
-// the staging folder. False leaves the rest to the next run's recovery.
-bool FinishCommit(Platform::IFileSystem& files, const StagingArea& area);
 
 }  // namespace InstallBackend

@@ -35,15 +35,6 @@ bool Gone(Platform::IFileSystem& files, const std::wstring& path) {
   return files.RemoveFolder(WithoutSeparator(path)) || !files.PathExists(WithoutSeparator(path));
 }
 
-bool RemoveFileEvenReadOnly(Platform::IFileSystem& files, const std::wstring& path) {
-  if (files.RemoveFile(path)) return true;
-  std::uint32_t attributes = 0;
-  if (!files.GetPathAttributes(path, attributes)) return false;
-  files.SetPathAttributes(path, attributes & ~(Platform::kAttributeReadOnly | Platform::kAttributeHidden |
-                                               Platform::kAttributeSystem));
-  return files.RemoveFile(path);
-}
-
 // Removes a tree as it lies on its own volume, and nothing a link leads to:
 // every name is looked at before it is touched, as the system would
 // follow a link in any call on it (under Wine even a removal or a rename
@@ -103,6 +94,15 @@ class TreeRemoval {
 };
 
 }  // namespace
+
+bool RemoveFileEvenReadOnly(Platform::IFileSystem& files, const std::wstring& path) {
+  if (files.RemoveFile(path)) return true;
+  std::uint32_t attributes = 0;
+  if (!files.GetPathAttributes(path, attributes)) return false;
+  files.SetPathAttributes(path, attributes & ~(Platform::kAttributeReadOnly | Platform::kAttributeHidden |
+                                               Platform::kAttributeSystem));
+  return files.RemoveFile(path);
+}
 
 std::wstring WithSeparator(const std::wstring& folder) {
   return !folder.empty() && IsSeparator(folder.back()) ? folder : folder + L"\\";

@@ -25,6 +25,9 @@ struct TreeListing {
 // (which is not listed).
 bool ListTree(Platform::IFileSystem& files, const std::wstring& root, TreeListing& listing);
 
+// Deletes a file even when it is read-only, hidden or a system file.
+bool RemoveFileEvenReadOnly(Platform::IFileSystem& files, const std::wstring& path);
+
 using Deadline = std::chrono::steady_clock::time_point;
 constexpr Deadline kNoDeadline = Deadline::max();
 

@@ -19,7 +19,7 @@ void PackageListBuilder::Add(const ZipItem& item) {
   }
   const std::size_t separator = name.find_last_of(L'\\');
   if (separator != std::wstring::npos) AddFolder(name.substr(0, separator));
-  m_list.files.push_back({name, item.uncompressedSize});
+  m_list.files.push_back({name, item.uncompressedSize, item.crc});
 }
 
 // Every folder on the way too, for packages that list only their files.

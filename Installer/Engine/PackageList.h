@@ -14,6 +14,7 @@ struct PackageList {
   struct File {
     std::wstring name;
     std::uint64_t size = 0;
+    std::uint32_t crc = 0;
   };
   std::vector<std::wstring> folders;  // outermost first, each once (as the drive compares names)
   std::vector<File> files;

@@ -43,7 +43,8 @@ class PlanCheck {
     for (const std::wstring& name : {std::wstring(kStagingFolderName), staging + L"journal"}) {
       if (!InPlaceOrMissing(name)) return name;
     }
-    for (const std::wstring& file : plan.files) {
+    for (const PlannedFile& planned : plan.files) {
+      const std::wstring& file = planned.name;
       for (const std::wstring& path : {file, staging + L"new\\" + file, staging + L"old\\" + file}) {
         if (!InPlaceOrMissing(path) || !FirstFoundFolderInPlace(ParentOf(path))) return path;
       }
@@ -93,8 +94,30 @@ bool RecoverJournal(Platform::IFileSystem& files, const StagingArea& area) {
     return Refuse(area.target + misplaced, L"it is a link or leads elsewhere than its name says",
                   "; the interrupted update is not rolled back");
   }
-  return Report(files, RollBack(files, area, plan), area,
-                "rolled back an interrupted update of " + std::to_string(plan.files.size()) + " files");
+  const std::string count = std::to_string(plan.files.size()) + " files";
+  switch (RollBack(files, area, plan)) {
+    case CommitEnd::Done:
+      return Report(files, true, area, "rolled back an interrupted update of " + count);
+    case CommitEnd::Failed:
+      return Report(files, false, area, "roll-back of " + count);
+    case CommitEnd::VersionLost:
+      break;
+  }
+  // A torn rename lost a file of the installed version: the package's
+  // version is the one that can still be made whole.
+  LOG_INFO << kLogPrefix << LogText(area.target)
+           << " cannot get the installed version back whole: the interrupted update is finished instead";
+  switch (RollForward(files, area, plan)) {
+    case CommitEnd::Done:
+      return Report(files, true, area, "finished an interrupted update of " + count);
+    case CommitEnd::Failed:
+      return Report(files, false, area, "finishing the update of " + count);
+    case CommitEnd::VersionLost:
+      break;
+  }
+  return Refuse(area.target, L"files of both versions were lost in an interrupted update",
+                "; copy what you need from the drive, delete the folder .korvane-staging on it, then install "
+                "again: the installer puts the whole new version in place");
 }
 
 }  // namespace
@@ -116,7 +139,7 @@ bool RecoverInterruptedInstall(Platform::IFileSystem& files, const std::wstring&
     case StagingFound::Ours:
       break;
   }
-  if (files.PathExists(area.commitMark)) {
+  if (IsCommitMark(files, area.commitMark)) {
     return Report(files, FinishCommit(files, area), area, "finished the clean-up of a completed update");
   }
   if (files.PathExists(area.journal)) return RecoverJournal(files, area);

@@ -9,7 +9,7 @@ namespace InstallBackend {
 //                             new\      the package, extracted and checked
 //                             old\      installed files moved aside by the commit
 //                             journal   the commit's plan, flushed before the first rename
-//                             committed the journal, renamed once every file is in place
+//                             committed written and flushed once every file is in place (and on the disk)
 //                             owner     written first: the folder is the installer's own
 struct StagingArea {
   // target: "E:", "E:\" or a folder such as "E:\Apps".

@@ -26,6 +26,9 @@ struct StreamedExtraction::Staged {
 
 namespace {
 
+// Free space the walk leaves to everybody else, whatever the package.
+constexpr std::uint64_t kWalkReserveBytes = 4ull * 1024 * 1024;
+
 const unsigned char kLocalSignature[] = {0x50, 0x4B, 0x03, 0x04};
 
 bool EndsWithSeparator(const std::wstring& name) {
@@ -77,11 +80,13 @@ IArchiveGrowth* StreamedExtraction::Follow(const std::wstring& zipPath, const st
   m_cancel = &cancel;
   m_utcOffsetTicks = m_files.CurrentUtcOffsetTicks();
   m_available = 0;
+  m_archiveSize = 0;
   m_complete = false;
   m_stop = false;
   m_staged.clear();
   m_stagedAt.clear();
   m_walkEnd = 0;
+  m_walkedSize = m_walkedCompressed = 0;
   m_next = 0;
   m_brokeOff = false;
   m_file.reset();
@@ -167,6 +172,7 @@ bool StreamedExtraction::WalkOneEntry(FolderMaker& folders, std::vector<unsigned
   const std::uint64_t dataPosition = namePosition + nameAndExtra.size();
   const std::uint64_t dataEnd = dataPosition + header.compressedSize;
   if (!WaitFor(dataEnd)) return false;
+  if (!staged.folder && !RoomFor(header.uncompressedSize, header.compressedSize, dataEnd)) return false;
   ZipItem item;
   item.name = staged.name;
   item.attributes = staged.folder ? Platform::kAttributeDirectory : 0;
@@ -189,6 +195,20 @@ bool StreamedExtraction::WalkOneEntry(FolderMaker& folders, std::vector<unsigned
   m_staged.push_back(std::move(staged));
   m_next = dataEnd;
   return true;
+}
+
+// What the rest of the archive will need once extracted is guessed from
+// how much the entries so far grew (and never taken for less than its own
+// bytes); the reserve keeps the drive usable meanwhile.
+bool StreamedExtraction::RoomFor(std::uint64_t size, std::uint64_t compressed, std::uint64_t walked) {
+  m_walkedSize += size;
+  m_walkedCompressed += compressed;
+  const std::uint64_t total = m_archiveSize;
+  const double rest = total > walked ? static_cast<double>(total - walked) : 0.0;
+  const double growth = std::max(1.0, static_cast<double>(m_walkedSize) / std::max<double>(1.0, m_walkedCompressed));
+  std::uint64_t freeBytes = 0;
+  if (!m_files.GetFreeBytes(m_folder, freeBytes)) return false;
+  return static_cast<double>(freeBytes) >= static_cast<double>(size + kWalkReserveBytes) + rest * growth;
 }
 
 void StreamedExtraction::Unzip(const std::wstring& zipPath, const std::wstring& drive, IInstallListener* listener,

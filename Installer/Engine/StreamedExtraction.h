@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -23,7 +24,12 @@ namespace InstallBackend {
 // An entry with a data descriptor, encrypted, of another method, or with a
 // refused name ends the walk: it and all after it wait for the end.
 // Nothing written is trusted before Unzip has checked it against the
-// central directory. Memory stays that of one entry's buffers.
+// central directory. Memory stays that of one entry's buffers. The walk
+// never takes the drive's last free bytes: an entry that would leave less
+// free space than the rest of the package may need (the rest of the
+// archive, grown as the entries so far grew) and a reserve waits for the
+// extraction after the download, which checks the whole package's size
+// against the free space before it writes.
 class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowth {
  public:
   explicit StreamedExtraction(Platform::IFileSystem& files);
@@ -37,6 +43,7 @@ class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowt
   // blocks of an entry once cancel is set.
   IArchiveGrowth* Follow(const std::wstring& zipPath, const std::wstring& drive, const CancelFlag& cancel) override;
   void ArchiveWritten(std::uint64_t length) override;
+  void ArchiveSizeKnown(std::uint64_t total) override { m_archiveSize = total; }
   void StopFollowing() override;
 
   // For the archive and folder followed, once the whole archive is in the
@@ -63,6 +70,7 @@ class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowt
   // False when the walk is to end: stopped, cancelled, or the bytes up to
   // `length` will not come.
   bool WaitFor(std::uint64_t length);
+  bool RoomFor(std::uint64_t size, std::uint64_t compressed, std::uint64_t walked);
   bool StagedAgree(ZipReader& reader, std::vector<bool>& inPlace) const;
   void FinishStagedFile(const std::wstring& name, std::uint32_t attributes);
 
@@ -81,6 +89,7 @@ class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowt
   bool m_complete = false;        // guarded by m_mutex
   bool m_stop = false;            // guarded by m_mutex
   std::thread m_thread;
+  std::atomic<std::uint64_t> m_archiveSize{0};  // 0 while unknown
 
   // The walk's own, read by Finish after the thread has ended.
   std::vector<Staged> m_staged;
@@ -89,6 +98,7 @@ class StreamedExtraction final : public IPackageExtraction, public IArchiveGrowt
   std::unique_ptr<Platform::ReadableFile> m_file;
   std::uint64_t m_next = 0;     // the next local header's position
   bool m_brokeOff = false;      // an entry's writing failed part-way
+  std::uint64_t m_walkedSize = 0, m_walkedCompressed = 0;  // of the entries the walk looked at
 };
 
 }  // namespace InstallBackend

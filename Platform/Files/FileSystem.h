@@ -113,9 +113,9 @@ class IFileSystem {
   // Renames a file or folder within its volume, in one step; never
   // replaces anything already at `to`.
   virtual bool MovePath(const std::wstring& from, const std::wstring& to) = 0;
-  // The same, and on the disk, past every cache, when it returns: the one
-  // rename a later run's recovery must find whatever happens next.
-  virtual bool MovePathThrough(const std::wstring& from, const std::wstring& to) { return MovePath(from, to); }
+  // Puts the folder's entries (the names renamed into and out of it) on
+  // the disk, past every cache, before it returns.
+  virtual bool FlushFolder(const std::wstring& folder) { return !folder.empty(); }
   // Replaces entries with the names in folder; false when it cannot be read.
   virtual bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) = 0;
 

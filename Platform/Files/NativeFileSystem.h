@@ -25,7 +25,7 @@ class NativeFileSystem final : public IFileSystem {
   bool RemoveFile(const std::wstring& path) override;
   bool RemoveFolder(const std::wstring& path) override;
   bool MovePath(const std::wstring& from, const std::wstring& to) override;
-  bool MovePathThrough(const std::wstring& from, const std::wstring& to) override;
+  bool FlushFolder(const std::wstring& folder) override;
   bool ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) override;
   std::unique_ptr<VolumeLock> TryLockVolume(const std::wstring& root) override;
   bool SetCurrentFolder(const std::wstring& path) override;

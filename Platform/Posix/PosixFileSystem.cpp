@@ -267,14 +267,9 @@ bool NativeFileSystem::MovePath(const std::wstring& from, const std::wstring& to
   return ::renameat2(AT_FDCWD, NativePath(from).c_str(), AT_FDCWD, NativePath(to).c_str(), RENAME_NOREPLACE) == 0;
 }
 
-// The rename is on the disk once the folder that holds the new name is.
-bool NativeFileSystem::MovePathThrough(const std::wstring& from, const std::wstring& to) {
-  if (!MovePath(from, to)) return false;
-  const std::string native = NativePath(to);
-  const std::size_t slash = native.find_last_of('/');
-  const FileDescriptor folder(::open(slash == std::string::npos ? "." : native.substr(0, slash + 1).c_str(),
-                                     O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return folder.Get() >= 0 && ::fsync(folder.Get()) == 0;
+bool NativeFileSystem::FlushFolder(const std::wstring& folder) {
+  const FileDescriptor handle(::open(NativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return handle.Get() >= 0 && ::fsync(handle.Get()) == 0;
 }
 
 bool NativeFileSystem::ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {

@@ -299,8 +299,13 @@ bool NativeFileSystem::MovePath(const std::wstring& from, const std::wstring& to
   return ::MoveFileExW(from.c_str(), to.c_str(), 0) != FALSE;
 }
 
-bool NativeFileSystem::MovePathThrough(const std::wstring& from, const std::wstring& to) {
-  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+// A folder opened for writing (which needs no administrator's rights,
+// unlike the volume's handle) takes FlushFileBuffers: its entries and the
+// file allocation table they use are written out.
+bool NativeFileSystem::FlushFolder(const std::wstring& folder) {
+  UniqueHandle handle(::CreateFileW(folder.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return handle.Valid() && ::FlushFileBuffers(handle.Get()) != FALSE;
 }
 
 bool NativeFileSystem::ListFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {

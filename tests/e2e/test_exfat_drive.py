@@ -13,7 +13,8 @@ from pathlib import Path
 import pytest
 
 import screens_rig as ui
-from version_trees import STAGING, downloads, folders, make_versions, read_tree, wait_for_path, write_tree
+from version_trees import (STAGING, downloads, folders, make_versions, package_larger_than, read_tree, wait_for_path,
+                           write_tree)
 import wine_rig
 
 IMAGE_MEGABYTES = 400  # sparse; above the 150 MiB every install asks for
@@ -149,3 +150,39 @@ def test_update_on_exfat_stands_a_blocked_path_and_a_pulled_stick(machine, packa
     assert machine.run_installer("/path=E:\\").exit_code == 0
     assert read_tree(drive) == versions["new"]
     assert folders(drive) == ["data"]
+
+
+def test_exfat_stick_pulled_after_the_commit_and_a_package_that_does_not_fit(machine, package_server, stick,
+                                                                             tmp_path):
+    versions = make_versions(tmp_path, DATA_FILES)
+    drive = stick.mount_point
+    write_tree(drive, versions["old"])
+
+    # Pulled the moment the commit is marked: its renames reached the stick
+    # before the mark did, so the drive holds the new version whole.
+    server = package_server(package=versions["package"])
+    installer = machine.start_installer("/path=E:\\")
+    wait_for_path(drive / STAGING / "committed", "commit mark")
+    stick.pull()
+    show_drive(machine, stick, False)
+    installer.wait()
+    stick.unmount()
+    server.stop()
+    stick.plug()
+    show_drive(machine, stick, True)
+    machine.run_installer("--path", "E:\\")
+    assert read_tree(drive) == versions["new"]
+    assert not (drive / STAGING).exists()
+
+    # Nearly full: more than the 150 MB every install asks for, less than
+    # the package needs. The free-space text, and nothing of the stick used.
+    free = shutil.disk_usage(drive).free
+    with open(drive / "filler.bin", "wb") as filler:
+        filler.truncate(free - 190 * 1024 * 1024)
+    free_before = shutil.disk_usage(drive).free
+    package_server(package=package_larger_than(tmp_path / "large.zip", machine.stub, 210 * 1024 * 1024))
+    result = machine.run_installer("/path=E:\\")
+    assert result.exit_code == 1
+    assert [m for m in result.messages if "Unzip Not enough free space on the target: " in m], result.messages
+    assert shutil.disk_usage(drive).free == free_before
+    assert not (drive / STAGING).exists()

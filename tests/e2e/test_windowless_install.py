@@ -9,6 +9,7 @@ import pytest
 import package_rig
 import wine_rig
 from conftest import assert_package_installed
+from version_trees import package_larger_than
 
 
 def package_requests(server):
@@ -83,18 +84,6 @@ def test_drive_with_too_little_room_fails_before_any_download(machine, package_s
     assert result.exit_code == 1
     assert package_requests(server) == []
     assert list(small.iterdir()) == []
-
-
-def package_larger_than(path, stub, size):
-    """The stub application and a data file of size zero bytes: a package
-    of a few hundred KiB that declares more than size bytes."""
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
-        archive.write(stub, "Korvane.exe")
-        with archive.open("Data/signatures.bin", "w", force_zip64=False) as data:
-            block = bytes(1 << 20)
-            for _ in range(size // len(block) + 1):
-                data.write(block)
-    return path
 
 
 def test_package_larger_than_the_free_space_fails_before_writing_anything(machine, package_server, tmp_path,

@@ -63,3 +63,15 @@ def wait_for_path(path, what, timeout=120):
 def downloads(server):
     """The package's first ranges: one per download."""
     return [r for r in server.requests() if "Korvane.zip range=bytes=0-" in r]
+
+
+def package_larger_than(path, stub, size):
+    """The stub application and a data file of size zero bytes: a package
+    of a few hundred KiB that declares more than size bytes."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+        archive.write(stub, "Korvane.exe")
+        with archive.open("Data/signatures.bin", "w", force_zip64=False) as data:
+            block = bytes(1 << 20)
+            for _ in range(size // len(block) + 1):
+                data.write(block)
+    return path

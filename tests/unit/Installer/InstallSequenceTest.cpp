@@ -188,6 +188,7 @@ struct ScriptedEngine final : InstallBackend::IPackageDownload,
   }
   void StopFollowing() override { following.push_back(L"stop"); }
   void ArchiveWritten(std::uint64_t) override {}
+  void ArchiveSizeKnown(std::uint64_t) override {}
 
   Platform::SignatureCheck CheckMakerSignature(const std::wstring& path) override {
     checkedPaths.push_back(path);

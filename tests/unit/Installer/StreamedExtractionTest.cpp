@@ -187,4 +187,18 @@ TEST_F(StreamedExtractionTest, CancelEndsTheWalkAndFinishWritesNothingMore) {
   EXPECT_TRUE(fs::is_empty(m_scratch.Path() / "streamed"));
 }
 
+// A package the drive may not hold (the archive alone is larger than the
+// free space) is left to the extraction after the download, which checks
+// the space before it writes: the walk writes nothing.
+TEST_F(StreamedExtractionTest, AnArchiveLargerThanTheFreeSpaceIsNotWalked) {
+  std::uint64_t freeBytes = 0;
+  ASSERT_TRUE(Platform::TheSystem().files.GetFreeBytes(Streamed(), freeBytes));
+  m_growth->ArchiveSizeKnown(freeBytes + 1);
+  const std::string bytes = Contents(ToPath(ArchivePath("streamed_tree.zip")));
+  Arrive(bytes, 0, bytes.size(), kRange);
+  EXPECT_EQ(Finish(), L"");
+  EXPECT_EQ(m_extraction.EntriesKept(), 0);
+  EXPECT_EQ(fs::file_size(m_scratch.Path() / "streamed" / "data" / "signatures.bin"), 5u * 1024 * 1024 + 123);
+}
+
 }  // namespace
