@@ -1,6 +1,7 @@
 #include "Installer/Engine/Commit.h"
 
 #include <chrono>
+#include <map>
 #include <set>
 #include <thread>
 #include <unordered_set>
@@ -46,6 +47,7 @@ class Commit {
   bool MoveAside(const std::wstring& installed, const std::wstring& backup);
   bool CancelledBeforeTheMark();
   void FlushPlacedFolders();
+  void Placed(std::size_t done, std::size_t count);
   void LogUnflushed(const std::wstring& folder);
   [[noreturn]] void Undo(const std::wstring& why, const std::wstring& path);
 
@@ -58,7 +60,15 @@ class Commit {
   std::unordered_set<std::wstring> m_installed;  // files of the plan that the target has now
   std::unordered_set<std::wstring> m_backupFolders;
   bool m_unflushedLogged = false;
+  std::map<std::wstring, std::size_t> m_filesMoved;  // moved folder -> the files that come with it
 };
+
+// The outermost of the new folders that name is in.
+std::wstring OutermostOf(const std::wstring& name, const std::unordered_set<std::wstring>& newFolders) {
+  std::wstring outermost = ParentOf(name);
+  for (std::wstring folder = outermost; newFolders.count(folder); folder = ParentOf(folder)) outermost = folder;
+  return outermost;
+}
 
 // Everything that would make a rename fail for a reason the target itself
 // holds is found before the first one: the journal is only written for a
@@ -91,22 +101,25 @@ void Commit::Plan() {
   // A file is never placed through a link, nor an installed one moved
   // aside through one: the target may hold links someone laid there.
   TargetPlace place(m_files, m_area.target);
+  std::unordered_set<std::wstring> newFolders;
   for (const std::wstring& folder : m_package.folders) {
     std::uint32_t attributes = 0;
-    if (!m_files.GetPathAttributes(m_area.target + folder, attributes)) {
-      // The roll-back removes what is listed here: a folder that is only
+    if (newFolders.count(ParentOf(folder))) {
+      newFolders.insert(folder);  // inside a folder that comes whole
+    } else if (!m_files.GetPathAttributes(m_area.target + folder, attributes)) {
+      // The roll-back moves out what is listed here: a folder that is only
       // unreadable for a moment must not be taken for a new one.
       if (m_files.PathExists(m_area.target + folder)) Undo(L"Folder cannot be read: ", m_area.target + folder);
-      m_plan.newFolders.push_back(folder);
+      newFolders.insert(folder);
+      m_plan.movedFolders.push_back(folder);
     } else if (!(attributes & Platform::kAttributeDirectory)) {
       Undo(L"A file is in the way of folder ", m_area.target + folder);
     } else if (!place.IsInPlace(folder)) {
       Undo(L"A link is in the way of folder ", m_area.target + folder);
     }
   }
-  // A folder the target lacks holds no file of its own: its files need no
-  // look (a fresh install asks the drive nothing per file).
-  const std::unordered_set<std::wstring> newFolders(m_plan.newFolders.begin(), m_plan.newFolders.end());
+  // A folder the target lacks comes with its files in one rename: they
+  // need no look (a fresh install asks the drive nothing per file).
   for (const PackageList::File& planned : m_package.files) {
     const std::wstring& file = planned.name;
     std::uint32_t attributes = 0;
@@ -120,6 +133,10 @@ void Commit::Plan() {
     }
   }
   for (const PackageList::File& file : m_package.files) {
+    if (newFolders.count(ParentOf(file.name))) {
+      ++m_filesMoved[OutermostOf(file.name, newFolders)];
+      continue;
+    }
     PlannedFile planned{file.name, FileIdentity{file.size, file.crc}, std::nullopt};
     // What the installed file holds is the journal's way to tell its
     // copies from the package's after a rename that a pulled drive tore.
@@ -137,16 +154,19 @@ bool Commit::Run() {
   if (!m_files.MakeFolder(WithoutSeparator(m_area.backups)) && !m_files.PathExists(m_area.backups)) {
     Undo(L"Backup folder cannot be made: ", m_area.backups);
   }
-  for (const std::wstring& folder : m_plan.newFolders) {
-    if (!m_files.MakeFolder(m_area.target + folder)) Undo(L"Folder cannot be made: ", m_area.target + folder);
-  }
-  const std::size_t count = m_plan.files.size();
-  for (std::size_t i = 0; i < count; ++i) {
+  const std::size_t count = m_package.files.size();
+  std::size_t done = 0;
+  for (const std::wstring& folder : m_plan.movedFolders) {
     if (m_cancel.IsSet()) return CancelledBeforeTheMark();
-    Place(m_plan.files[i].name);
-    if (!m_listener) continue;
-    m_listener->OnProgress(static_cast<float>(i + 1) / static_cast<float>(count));
-    m_listener->OnFiles(static_cast<int>(i + 1), static_cast<int>(count));
+    if (!m_files.MovePath(m_area.newTree + folder, m_area.target + folder)) {
+      Undo(L"Staged folder cannot be put in place: ", m_area.target + folder);
+    }
+    Placed(done += m_filesMoved[folder], count);
+  }
+  for (const PlannedFile& file : m_plan.files) {
+    if (m_cancel.IsSet()) return CancelledBeforeTheMark();
+    Place(file.name);
+    Placed(++done, count);
   }
   // Only a mark on the disk makes the commit final: the screen's "complete",
   // an update's restart and the removal of the backups all come after it.
@@ -161,13 +181,15 @@ bool Commit::Run() {
 // a lost rename left, of files the drive holds under no other name.
 void Commit::FlushPlacedFolders() {
   std::set<std::wstring> folders;
-  for (const PlannedFile& file : m_plan.files) {
-    const std::wstring parent = ParentOf(file.name);
+  const auto add = [&](const std::wstring& name, bool backedUp) {
+    const std::wstring parent = ParentOf(name);
     const std::wstring below = parent.empty() ? parent : parent + L"\\";
     folders.insert(m_area.target + below);
     folders.insert(m_area.newTree + below);
-    if (file.old) folders.insert(m_area.backups + below);
-  }
+    if (backedUp) folders.insert(m_area.backups + below);
+  };
+  for (const std::wstring& folder : m_plan.movedFolders) add(folder, false);
+  for (const PlannedFile& file : m_plan.files) add(file.name, file.old.has_value());
   for (const std::wstring& folder : folders) {
     if (!m_files.FlushFolder(folder)) LogUnflushed(folder);
   }
@@ -180,6 +202,12 @@ void Commit::LogUnflushed(const std::wstring& folder) {
   m_unflushedLogged = true;
   LOG_INFO << "InstallBackend::Commit " << LogText(folder) << " cannot be flushed to the disk; Last error: "
            << m_files.LastErrorCode();
+}
+
+void Commit::Placed(std::size_t done, std::size_t count) {
+  if (!m_listener) return;
+  m_listener->OnProgress(static_cast<float>(done) / static_cast<float>(count));
+  m_listener->OnFiles(static_cast<int>(done), static_cast<int>(count));
 }
 
 // The backups mirror the target's folders. Each one is made once and

@@ -15,8 +15,11 @@ namespace InstallBackend {
 // must be staged whole (with its size) and nothing else may be, or the
 // commit fails before it touches anything. It writes the journal (with
 // what each file of the package and each installed file it replaces
-// holds, for which every such installed file is read), then for every file the installed copy moved into area.backups
-// and the staged one moved into place, then the commit mark. Before the mark
+// holds, for which every such installed file is read), then moves each
+// folder the target lacks in whole (one rename, everything in it along),
+// then for every other file the installed copy into area.backups and the
+// staged one into place, then flushes what it renamed and writes the
+// commit mark. Before the mark
 // nothing is final: a cancel (read between steps) or a failure moves every
 // file back, returns the target to what it was and removes the staging
 // folder. OnProgress goes from 0 to 1 over the files, and OnFiles counts them.

@@ -52,6 +52,16 @@ CommitEnd PutBackFiles(Platform::IFileSystem& files, const StagingArea& area, co
   return CommitEnd::Done;
 }
 
+// A folder moved in whole goes back whole. Something at its name beside
+// the staged one came from elsewhere (the commit never leaves both): it is
+// set aside, with what it holds.
+bool PutFolderBack(Platform::IFileSystem& files, const StagingArea& area, const std::wstring& folder,
+                   SetAside& aside) {
+  if (!files.PathExists(area.target + folder)) return true;
+  if (files.PathExists(area.newTree + folder)) return aside.Keep(folder);
+  return files.MovePath(area.target + folder, area.newTree + folder);
+}
+
 }  // namespace
 
 CommitEnd RollBack(Platform::IFileSystem& files, const StagingArea& area, const CommitPlan& plan) {
@@ -60,6 +70,10 @@ CommitEnd RollBack(Platform::IFileSystem& files, const StagingArea& area, const 
   if (!files.RemoveFile(area.commitMark) && files.PathExists(area.commitMark)) return CommitEnd::Failed;
   const CommitEnd filesBack = PutBackFiles(files, area, plan);
   if (filesBack != CommitEnd::Done) return filesBack;
+  SetAside aside(files, area.target);
+  for (auto folder = plan.movedFolders.rbegin(); folder != plan.movedFolders.rend(); ++folder) {
+    if (!PutFolderBack(files, area, *folder, aside)) return CommitEnd::Failed;
+  }
   for (auto folder = plan.newFolders.rbegin(); folder != plan.newFolders.rend(); ++folder) {
     const std::wstring path = area.target + *folder;
     if (!files.RemoveFolder(path) && files.PathExists(path)) return CommitEnd::Failed;
@@ -82,11 +96,20 @@ CommitEnd RollForward(Platform::IFileSystem& files, const StagingArea& area, con
     copies.emplace_back(files, area, file, newFolders.count(ParentOf(file.name)) != 0);
     if (!copies.back().HasNew()) return Lost(area.target + file.name, "package's");
   }
-  for (const std::wstring& folder : plan.newFolders) {
-    const std::wstring path = area.target + folder;
-    if (!files.MakeFolder(path) && !files.PathExists(path)) return CommitEnd::Failed;
+  for (const std::wstring& folder : plan.movedFolders) {
+    if (!files.PathExists(area.target + folder) && !files.PathExists(area.newTree + folder)) {
+      return Lost(area.target + folder, "package's");
+    }
   }
   SetAside aside(files, area.target);
+  for (const std::wstring& folder : plan.movedFolders) {
+    const bool staged = files.PathExists(area.newTree + folder);
+    if (!files.PathExists(area.target + folder)) {
+      if (!files.MovePath(area.newTree + folder, area.target + folder)) return CommitEnd::Failed;
+    } else if (staged && !aside.Keep(area.newTree + folder, folder)) {
+      return CommitEnd::Failed;  // a second name of the folder in place: never deleted through
+    }
+  }
   for (PlannedCopies& file : copies) {
     if (!file.PutForward(aside)) return CommitEnd::Failed;
   }

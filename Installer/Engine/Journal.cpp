@@ -8,7 +8,7 @@
 namespace InstallBackend {
 namespace {
 
-// One record a line, in UTF-8: a heading, "folder NAME" and
+// One record a line, in UTF-8: a heading, "moved NAME", "folder NAME" and
 // "file SIZE CRC OLDSIZE OLDCRC NAME" records (sizes in decimal, CRCs in
 // hexadecimal, "-" for both old ones of a file new to the target), and a
 // last line that proves the journal was written whole. Journals of the
@@ -16,6 +16,7 @@ namespace {
 const char kHeading[] = "korvane journal 2";
 const char kFirstHeading[] = "korvane journal 1";
 const char kFolder[] = "folder ";
+const char kMoved[] = "moved ";
 const char kFile[] = "file ";
 const char kEnd[] = "end";
 const char kMark[] = "korvane committed\n";
@@ -86,6 +87,7 @@ bool IsRecordedName(const std::wstring& name) {
 
 JournalRead Checked(CommitPlan& plan) {
   bool named = true;
+  for (const std::wstring& name : plan.movedFolders) named = named && IsRecordedName(name);
   for (const std::wstring& name : plan.newFolders) named = named && IsRecordedName(name);
   for (const PlannedFile& file : plan.files) named = named && IsRecordedName(file.name);
   if (named) return JournalRead::Whole;
@@ -97,6 +99,7 @@ JournalRead Checked(CommitPlan& plan) {
 
 bool WriteJournal(Platform::IFileSystem& files, const std::wstring& path, const CommitPlan& plan) {
   std::string text = std::string(kHeading) + "\n";
+  for (const std::wstring& folder : plan.movedFolders) text += kMoved + Platform::Utf16ToUtf8(folder) + "\n";
   for (const std::wstring& folder : plan.newFolders) text += kFolder + Platform::Utf16ToUtf8(folder) + "\n";
   for (const PlannedFile& file : plan.files) text += FileRecord(file) + "\n";
   text += std::string(kEnd) + "\n";
@@ -134,6 +137,8 @@ JournalRead ReadJournal(Platform::IFileSystem& files, const std::wstring& path, 
       headed = true;
     } else if (line == kEnd) {
       return Checked(plan);
+    } else if (plan.identified && StartsWith(line, kMoved)) {
+      plan.movedFolders.push_back(Rest(line, kMoved));
     } else if (StartsWith(line, kFolder)) {
       plan.newFolders.push_back(Rest(line, kFolder));
     } else if (StartsWith(line, kFile)) {

@@ -22,8 +22,14 @@ struct PlannedFile {
 // and where the file's three copies (staged, installed, backed up) stand,
 // and what each holds, tells it.
 struct CommitPlan {
-  std::vector<std::wstring> newFolders;  // target folders the commit creates, outermost first
-  std::vector<PlannedFile> files;        // every file placed
+  // Folders the target lacks, moved in whole from the staging folder (each
+  // with everything in it, outermost ones only): a fresh install is a few
+  // renames.
+  std::vector<std::wstring> movedFolders;
+  // Target folders made one by one (outermost first): only an earlier
+  // installer's journal names any.
+  std::vector<std::wstring> newFolders;
+  std::vector<PlannedFile> files;  // every file placed by a rename of its own
   // False for a journal of an earlier installer, which records names only:
   // its copies are told apart by where they stand.
   bool identified = true;

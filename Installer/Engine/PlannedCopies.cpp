@@ -51,7 +51,7 @@ bool PlannedCopies::ClearInstalled(SetAside& aside) {
   const Holds holds = m_isStaged ? InstalledHolds() : Holds::New;
   switch (holds) {
     case Holds::New:
-      return m_isStaged ? RemoveFileEvenReadOnly(m_files, m_installed) : m_files.MovePath(m_installed, m_staged);
+      return m_isStaged ? aside.Keep(m_file.name) : m_files.MovePath(m_installed, m_staged);
     case Holds::Other:
       return aside.Keep(m_file.name);
     default:
@@ -69,9 +69,8 @@ bool PlannedCopies::PutBack(SetAside& aside) {
   }
   if (!m_isBackedUp) return HasOld();  // the old file has not left its place
   if (m_isInstalled) {
-    // A rename torn between the two names left the old file twice: the
-    // copy in old\ goes with the backups.
-    if (m_isStaged && InstalledHolds() == Holds::Old) return true;
+    // A rename torn between the two names left the old file twice.
+    if (m_isStaged && InstalledHolds() == Holds::Old) return aside.Keep(m_backup, m_file.name);
     if (!ClearInstalled(aside)) return false;
   }
   return m_files.MovePath(m_backup, m_installed);
@@ -82,9 +81,11 @@ bool PlannedCopies::PutForward(SetAside& aside) {
   if (m_isInstalled) {
     switch (InstalledHolds()) {
       case Holds::New:
-        return true;  // the staged copy is a second name of it, gone with new\ .
+        return aside.Keep(m_staged, m_file.name);  // a second name of it
       case Holds::Old:
-        if (!RemoveFileEvenReadOnly(m_files, m_installed)) return false;
+        // Beside a backup it is a second name of that; alone, the old
+        // version's file, given up.
+        if (m_isBackedUp ? !aside.Keep(m_file.name) : !RemoveFileEvenReadOnly(m_files, m_installed)) return false;
         break;
       case Holds::Other:
         if (!aside.Keep(m_file.name)) return false;

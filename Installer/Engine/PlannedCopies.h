@@ -30,10 +30,12 @@ class PlannedCopies {
   bool HasNew();
 
   // Puts the installed version back; the package's copy, when it is
-  // there, goes to new\, and a copy that is neither is set aside.
+  // there, goes to new\; a copy that is neither, and the second name a
+  // torn rename left, is set aside (never deleted).
   bool PutBack(SetAside& aside);
   // Puts the package's file in place; the installed version's copy is
-  // removed (its version is given up), one that is neither is set aside.
+  // removed (its version is given up); a copy that is neither, and the
+  // second name a torn rename left, is set aside.
   bool PutForward(SetAside& aside);
 
  private:

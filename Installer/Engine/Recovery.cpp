@@ -43,11 +43,14 @@ class PlanCheck {
     for (const std::wstring& name : {std::wstring(kStagingFolderName), staging + L"journal"}) {
       if (!InPlaceOrMissing(name)) return name;
     }
+    std::vector<std::wstring> moved;
     for (const PlannedFile& planned : plan.files) {
       const std::wstring& file = planned.name;
-      for (const std::wstring& path : {file, staging + L"new\\" + file, staging + L"old\\" + file}) {
-        if (!InPlaceOrMissing(path) || !FirstFoundFolderInPlace(ParentOf(path))) return path;
-      }
+      moved.insert(moved.end(), {file, staging + L"new\\" + file, staging + L"old\\" + file});
+    }
+    for (const std::wstring& folder : plan.movedFolders) moved.insert(moved.end(), {folder, staging + L"new\\" + folder});
+    for (const std::wstring& path : moved) {
+      if (!InPlaceOrMissing(path) || !FirstFoundFolderInPlace(ParentOf(path))) return path;
     }
     for (const std::wstring& folder : plan.newFolders) {
       if (!InPlaceOrMissing(folder)) return folder;

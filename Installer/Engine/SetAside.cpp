@@ -29,15 +29,15 @@ bool SetAside::MakeFoldersFor(const std::wstring& relative) {
   return false;
 }
 
-bool SetAside::Keep(const std::wstring& relative) {
+bool SetAside::Keep(const std::wstring& path, const std::wstring& relative) {
   const std::wstring kept = std::wstring(kSetAsideFolderName) + L"\\" + relative;
   if (!MakeFoldersFor(kept)) return false;
   for (int copy = 1; copy <= kMaxKeptCopies; ++copy) {
     const std::wstring name = copy == 1 ? kept : kept + L"." + std::to_wstring(copy);
     if (m_files.PathExists(m_target + name)) continue;
-    if (!m_files.MovePath(m_target + relative, m_target + name)) return false;
-    LOG_INFO << "InstallBackend::Recover " << LogText(m_target + relative)
-             << " belongs to neither version and was set aside to " << LogText(m_target + name);
+    if (!m_files.MovePath(path, m_target + name)) return false;
+    LOG_INFO << "InstallBackend::Recover " << LogText(path) << " was in the way and is set aside to "
+             << LogText(m_target + name);
     return true;
   }
   return false;

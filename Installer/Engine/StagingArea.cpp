@@ -2,6 +2,7 @@
 
 #include "Common/Zip/ZipEntryName.h"
 #include "Installer/Engine/FileTree.h"
+#include "Installer/Engine/SetAside.h"
 
 namespace InstallBackend {
 namespace {
@@ -10,7 +11,7 @@ const wchar_t kShortFormStem[] = L"KORVAN~";
 
 bool NamesStagingFolder(const std::wstring& relative) {
   const std::wstring first = FoldEntryPath(relative.substr(0, relative.find_first_of(L"\\/")));
-  if (first == FoldEntryPath(kStagingFolderName)) return true;
+  if (first == FoldEntryPath(kStagingFolderName) || first == FoldEntryPath(kSetAsideFolderName)) return true;
   const std::wstring stem = first.substr(0, first.find(L'.'));
   const std::size_t digits = std::char_traits<wchar_t>::length(kShortFormStem);
   return stem.size() > digits && stem.compare(0, digits, kShortFormStem) == 0 &&

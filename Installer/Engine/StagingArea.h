@@ -28,9 +28,10 @@ constexpr wchar_t kStagingFolderName[] = L".korvane-staging";
 constexpr wchar_t kOwnerMarkName[] = L"owner";
 
 // True for a name a package may install and a journal may name: plainly
-// relative (IsPlainRelativeName) and not in the staging folder, under its
-// own name in any case or its short 8.3 form (KORVAN~1...), which would
-// put files into the installer's work, even its commit mark.
+// relative (IsPlainRelativeName) and not in the staging folder or the
+// set-aside folder, under its own name in any case or its short 8.3 form
+// (KORVAN~1...), which would put files into the installer's work, even
+// its commit mark.
 bool IsInstallableName(const std::wstring& relative);
 
 }  // namespace InstallBackend

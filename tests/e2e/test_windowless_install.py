@@ -102,7 +102,9 @@ def test_package_larger_than_the_free_space_fails_before_writing_anything(machin
     assert len(errors) == 1 and errors[0].startswith(prefix), result.messages
     needed, free = re.match(r"(\d+) bytes needed, (\d+) bytes free Last error: \d+$",
                             errors[0][len(prefix):]).groups()
-    assert int(needed) == declared
+    # What is still to be written: the walk during the download may have
+    # staged Korvane.exe, never the data file that cannot fit.
+    assert declared - machine.stub.stat().st_size <= int(needed) <= declared
     assert 150 * 1024 * 1024 <= int(free) < declared
     # The drive is the obstacle: no second download through the proxy path.
     assert len(package_requests(server)) == 2, package_requests(server)

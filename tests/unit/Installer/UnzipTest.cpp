@@ -137,6 +137,7 @@ const ExtractionCase kExtractionCases[] = {
     {"guarded_distinct.zip", kRefused + L"../f", {}, {}},
     {"owned_commit_mark.zip", kRefused + L".korvane-staging/committed", {}, {}},
     {"owned_upper.zip", kRefused + L".KORVANE-STAGING/x", {}, {}},
+    {"owned_set_aside.zip", kRefused + L".korvane-set-aside/Korvane.exe", {}, {}},
     {"owned_short.zip", kRefused + L"KORVAN~1/x", {}, {}},
     {"device_nul.zip", kRefused + L"NUL", {}, {}},
     {"device_com1.zip", kRefused + L"com1.txt", {}, {}},

@@ -405,9 +405,11 @@ def make_python_archives(out):
         ("inside.txt", b"inside", D), (info("dir/../../outside.txt"), b"outside", D)])
     python_zip(os.path.join(out, "escape_dots.zip"), [
         ("inside.txt", b"inside", D), (info("../outside.txt"), b"outside", D)])
-    # Names the installer owns (its staging folder, in any case or its 8.3
-    # form) and names Windows takes for devices, each after a good entry.
+    # Names the installer owns (its staging and set-aside folders, in any
+    # case or the 8.3 form) and names Windows takes for devices, each after
+    # a good entry.
     for archive, name in (("owned_commit_mark.zip", ".korvane-staging/committed"),
+                          ("owned_set_aside.zip", ".korvane-set-aside/Korvane.exe"),
                           ("owned_upper.zip", ".KORVANE-STAGING/x"), ("owned_short.zip", "KORVAN~1/x"),
                           ("device_nul.zip", "NUL"), ("device_com1.zip", "com1.txt"),
                           ("device_in_folder.zip", "sub/aux.dat"), ("stream_name.zip", "inside.txt:hidden")):
