@@ -1,6 +1,5 @@
 #include "Installer/Engine/CommitEnds.h"
 
-#include <unordered_set>
 #include <vector>
 
 #include "Installer/Engine/FileTree.h"
@@ -15,6 +14,14 @@ CommitEnd Lost(const std::wstring& path, const char* version) {
   LOG_ERROR << "InstallBackend::Commit " << LogText(path) << " is lost: no copy of the " << version
             << " version's file is left on the drive";
   return CommitEnd::VersionLost;
+}
+
+std::vector<PlannedCopies> LookAtCopies(Platform::IFileSystem& files, const StagingArea& area,
+                                        const CommitPlan& plan) {
+  std::vector<PlannedCopies> copies;
+  copies.reserve(plan.files.size());
+  for (const PlannedFile& file : plan.files) copies.emplace_back(files, area, file);
+  return copies;
 }
 
 // An earlier installer's journal names the files only: where a file's
@@ -38,12 +45,9 @@ CommitEnd PutBackFiles(Platform::IFileSystem& files, const StagingArea& area, co
     }
     return CommitEnd::Done;
   }
-  const std::unordered_set<std::wstring> newFolders(plan.newFolders.begin(), plan.newFolders.end());
-  std::vector<PlannedCopies> copies;
-  copies.reserve(plan.files.size());
-  for (const PlannedFile& file : plan.files) {
-    copies.emplace_back(files, area, file, newFolders.count(ParentOf(file.name)) != 0);
-    if (!copies.back().HasOld()) return Lost(area.target + file.name, "installed");
+  std::vector<PlannedCopies> copies = LookAtCopies(files, area, plan);
+  for (PlannedCopies& file : copies) {
+    if (!file.HasOld()) return Lost(area.target + file.Name(), "installed");
   }
   SetAside aside(files, area.target);
   for (auto file = copies.rbegin(); file != copies.rend(); ++file) {
@@ -89,12 +93,9 @@ CommitEnd RollBack(Platform::IFileSystem& files, const StagingArea& area, const 
 
 CommitEnd RollForward(Platform::IFileSystem& files, const StagingArea& area, const CommitPlan& plan) {
   if (!plan.identified) return CommitEnd::VersionLost;
-  const std::unordered_set<std::wstring> newFolders(plan.newFolders.begin(), plan.newFolders.end());
-  std::vector<PlannedCopies> copies;
-  copies.reserve(plan.files.size());
-  for (const PlannedFile& file : plan.files) {
-    copies.emplace_back(files, area, file, newFolders.count(ParentOf(file.name)) != 0);
-    if (!copies.back().HasNew()) return Lost(area.target + file.name, "package's");
+  std::vector<PlannedCopies> copies = LookAtCopies(files, area, plan);
+  for (PlannedCopies& file : copies) {
+    if (!file.HasNew()) return Lost(area.target + file.Name(), "package's");
   }
   for (const std::wstring& folder : plan.movedFolders) {
     if (!files.PathExists(area.target + folder) && !files.PathExists(area.newTree + folder)) {

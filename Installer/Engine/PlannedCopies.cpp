@@ -4,14 +4,12 @@
 
 namespace InstallBackend {
 
-PlannedCopies::PlannedCopies(Platform::IFileSystem& files, const StagingArea& area, const PlannedFile& file,
-                             bool inNewFolder)
+PlannedCopies::PlannedCopies(Platform::IFileSystem& files, const StagingArea& area, const PlannedFile& file)
     : m_files(files),
       m_file(file),
       m_staged(area.newTree + file.name),
       m_installed(area.target + file.name),
       m_backup(area.backups + file.name),
-      m_inNewFolder(inNewFolder),
       m_isStaged(files.PathExists(m_staged)),
       m_isInstalled(files.PathExists(m_installed)),
       m_isBackedUp(file.old && files.PathExists(m_backup)) {}
@@ -62,9 +60,9 @@ bool PlannedCopies::ClearInstalled(SetAside& aside) {
 bool PlannedCopies::PutBack(SetAside& aside) {
   if (!m_file.old) {
     // What is in place and is not the package's file was never the
-    // commit's to move (it came after the plan looked): it stays, unless
-    // it is in the way of a folder the roll-back removes.
-    if (!m_isInstalled || (!m_inNewFolder && m_isStaged && InstalledHolds() == Holds::Other)) return true;
+    // commit's to move (it came after the plan looked): it stays. (Files
+    // of folders new to the target are moved with their folder.)
+    if (!m_isInstalled || (m_isStaged && InstalledHolds() == Holds::Other)) return true;
     return ClearInstalled(aside);
   }
   if (!m_isBackedUp) return HasOld();  // the old file has not left its place

@@ -19,9 +19,9 @@ class PlannedCopies {
  public:
   // Looks at the three places once; what is found is what the calls below
   // work from.
-  // inNewFolder: the file's folder is one the commit makes (and its
-  // roll-back removes).
-  PlannedCopies(Platform::IFileSystem& files, const StagingArea& area, const PlannedFile& file, bool inNewFolder);
+  PlannedCopies(Platform::IFileSystem& files, const StagingArea& area, const PlannedFile& file);
+
+  const std::wstring& Name() const { return m_file.name; }
 
   // Whether the installed version of the file (or, for a file new to the
   // target, its absence) can be put back from what is there.
@@ -46,7 +46,6 @@ class PlannedCopies {
   Platform::IFileSystem& m_files;
   const PlannedFile& m_file;
   const std::wstring m_staged, m_installed, m_backup;
-  const bool m_inNewFolder;
   const bool m_isStaged, m_isInstalled, m_isBackedUp;
   Holds m_installedHolds = Holds::Unknown;
 };

@@ -1,5 +1,6 @@
 #include "Installer/Engine/Recovery.h"
 
+#include <optional>
 #include <unordered_set>
 
 #include "Installer/Engine/Commit.h"
@@ -22,6 +23,15 @@ bool Report(Platform::IFileSystem& files, bool done, const StagingArea& area, co
               << "), the next run tries again Last error: " << files.LastErrorCode();
   }
   return done;
+}
+
+// A roll-back's or a roll-forward's end, when it ends the recovery; none
+// when the version it aimed for is lost.
+std::optional<bool> Reported(Platform::IFileSystem& files, const StagingArea& area, CommitEnd end, const char* done,
+                             const char* tried, const std::string& count) {
+  if (end == CommitEnd::VersionLost) return std::nullopt;
+  if (end == CommitEnd::Done) return Report(files, true, area, std::string(done) + " an interrupted update of " + count);
+  return Report(files, false, area, std::string(tried) + " an interrupted update of " + count);
 }
 
 // Nothing is touched: what is there is not the installer's to judge.
@@ -97,26 +107,17 @@ bool RecoverJournal(Platform::IFileSystem& files, const StagingArea& area) {
     return Refuse(area.target + misplaced, L"it is a link or leads elsewhere than its name says",
                   "; the interrupted update is not rolled back");
   }
-  const std::string count = std::to_string(plan.files.size()) + " files";
-  switch (RollBack(files, area, plan)) {
-    case CommitEnd::Done:
-      return Report(files, true, area, "rolled back an interrupted update of " + count);
-    case CommitEnd::Failed:
-      return Report(files, false, area, "roll-back of " + count);
-    case CommitEnd::VersionLost:
-      break;
+  std::string count = std::to_string(plan.files.size()) + " files";
+  if (!plan.movedFolders.empty()) count += " and " + std::to_string(plan.movedFolders.size()) + " folders";
+  if (const auto back = Reported(files, area, RollBack(files, area, plan), "rolled back", "roll-back of", count)) {
+    return *back;
   }
   // A torn rename lost a file of the installed version: the package's
   // version is the one that can still be made whole.
   LOG_INFO << kLogPrefix << LogText(area.target)
            << " cannot get the installed version back whole: the interrupted update is finished instead";
-  switch (RollForward(files, area, plan)) {
-    case CommitEnd::Done:
-      return Report(files, true, area, "finished an interrupted update of " + count);
-    case CommitEnd::Failed:
-      return Report(files, false, area, "finishing the update of " + count);
-    case CommitEnd::VersionLost:
-      break;
+  if (const auto forward = Reported(files, area, RollForward(files, area, plan), "finished", "finishing", count)) {
+    return *forward;
   }
   return Refuse(area.target, L"files of both versions were lost in an interrupted update",
                 "; copy what you need from the drive, delete the folder .korvane-staging on it, then install "
