@@ -124,15 +124,21 @@ bool StreamedExtraction::WaitFor(std::uint64_t length) {
   return !m_stop && m_available >= length && !m_cancel->IsSet();
 }
 
-// The thread's body: nothing may leave it, and it writes no log (the log
-// takes records from one thread at a time: the download's).
+// The thread's body: nothing may leave it. What ends it early is only
+// logged: the extraction after the download writes whatever the walk did
+// not, and fails the install itself where it must.
 void StreamedExtraction::Walk() {
   try {
     std::vector<unsigned char> buffer(kZipBufferSize);
     FolderMaker folders(m_files, m_folder);
     while (WalkOneEntry(folders, buffer)) {
     }
+  } catch (const InstallException& error) {
+    LOG_INFO << "InstallBackend::Unzip The walk during the download stopped: " << LogText(error.Message());
+  } catch (const std::exception& error) {
+    LOG_INFO << "InstallBackend::Unzip The walk during the download stopped: " << error.what();
   } catch (...) {
+    LOG_INFO << "InstallBackend::Unzip The walk during the download stopped on an unknown error";
   }
   m_walkEnd = m_next;
 }

@@ -262,9 +262,18 @@ bool NativeFileSystem::RemoveFile(const std::wstring& path) { return ::unlink(Na
 bool NativeFileSystem::RemoveFolder(const std::wstring& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
 
 // renameat2's RENAME_NOREPLACE does the Windows move in one step: it never
-// replaces what is already there.
+// replaces what is already there. File systems that do not take the flag
+// (exFAT through FUSE) get a look first and a plain rename.
 bool NativeFileSystem::MovePath(const std::wstring& from, const std::wstring& to) {
-  return ::renameat2(AT_FDCWD, NativePath(from).c_str(), AT_FDCWD, NativePath(to).c_str(), RENAME_NOREPLACE) == 0;
+  const std::string source = NativePath(from), destination = NativePath(to);
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL) return false;
+  struct stat found;
+  if (::lstat(destination.c_str(), &found) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(source.c_str(), destination.c_str()) == 0;
 }
 
 bool NativeFileSystem::FlushFolder(const std::wstring& folder) {
