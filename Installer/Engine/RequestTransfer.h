@@ -9,6 +9,10 @@ namespace InstallBackend {
 
 // The length of one Range request and the step of the range offset.
 constexpr std::uint32_t ChunkSize = 4194304;
+// The body is written to the archive in pieces of this size (and what is
+// left at the end of a request): large enough that the disk sees few writes,
+// small enough that a reader behind the download is never far behind.
+constexpr std::uint32_t kWriteBufferSize = 262144;
 
 // How one request ended. Every end but Done and Cancelled leaves rangeOffset
 // at the first byte not received, for the next request to resume there.
@@ -30,7 +34,8 @@ struct RequestEnd {
 // Carries out one prepared request of a package download. With totalSize -1
 // it is the size probe: it stores the Content-Length in totalSize and reads
 // no body. Otherwise it asks for the next range (at most ChunkSize bytes from
-// rangeOffset) and appends the body to file, reporting progress to listener
+// rangeOffset) and appends the body to file in writes of up to
+// kWriteBufferSize, all of it before the call returns, reporting progress to listener
 // (which may be null). A server that ignores Range sends the whole package:
 // the first range's body is then taken whole and ends the download. The
 // counters belong to the whole download call.
