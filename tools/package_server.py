@@ -254,19 +254,23 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
 
     def copy_range(self, first, length):
         rate = 0 if self.server.fault == "trickle" else self.server.rate
+        # A limited line carries its bytes evenly, a twentieth of a second's
+        # worth at a time, not in bursts with silences between them.
+        step = min(COPY_BLOCK, max(4096, int(rate / 20))) if rate else COPY_BLOCK
         with open(self.server.package, "rb") as package:
             package.seek(first)
             left = length
             while left > 0:
-                block = package.read(min(COPY_BLOCK, left))
+                block = package.read(min(step, left))
                 if not block:
                     break
                 if rate:
-                    self.server.pace(len(block))
+                    self.server.wait_for_line()
                 self.wfile.write(block)
                 left -= len(block)
                 if rate:
                     self.wfile.flush()
+                    self.server.pace(len(block))
 
 
 class PackageServer(http.server.ThreadingHTTPServer):
@@ -319,8 +323,14 @@ class PackageServer(http.server.ThreadingHTTPServer):
                 pass
             secure.close()
 
+    def wait_for_line(self):
+        """Waits until the line, shared by every connection, has carried what was sent before."""
+        with self.lock:
+            free = self.line_free
+        time.sleep(max(0.0, free - time.monotonic()))
+
     def pace(self, count):
-        """Waits until the line, shared by every connection, has carried count more bytes."""
+        """Takes the line for the count bytes just sent and waits until it has carried them."""
         with self.lock:
             start = max(time.monotonic(), self.line_free)
             self.line_free = start + count / self.rate

@@ -138,6 +138,7 @@ RequestEnd DownloadCall::RunCycle(ProxyDiscovery& discovery) {
   }
   const bool keepSession = end && end->kind == RequestEnd::Done && route == 1 && !m_cancel.IsSet();
   if (!keepSession) {
+    request.Reset();
     m_connection.Reset();
     m_session.Reset();
   }

@@ -116,10 +116,11 @@ class BodyCopy {
  public:
   BodyCopy(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
            Platform::WritableFile& file, Platform::IHttpClient& http, Platform::HttpHandle request,
-           std::int32_t totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset)
+           std::int32_t totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset,
+           const ProgressWatch::Clock& now)
       : m_listener(listener), m_progressReports(progressReports), m_cancel(cancel), m_file(file),
         m_http(http), m_request(request), m_totalSize(totalSize),
-        m_bytesReceived(bytesReceived), m_rangeOffset(rangeOffset) {}
+        m_bytesReceived(bytesReceived), m_rangeOffset(rangeOffset), m_now(now) {}
 
   RequestEnd Run(std::uint32_t rangeLength);
 
@@ -145,6 +146,7 @@ class BodyCopy {
   std::int32_t m_totalSize;
   std::uint32_t& m_bytesReceived;
   std::uint32_t& m_rangeOffset;
+  const ProgressWatch::Clock& m_now;
 
   std::uint32_t m_thisRequest = 0;
   std::uint32_t m_limit = 0;  // bytes this request is to copy
@@ -155,6 +157,7 @@ class BodyCopy {
   // written was read into it first.
   std::unique_ptr<char[]> m_buffer{new char[kWriteBufferSize]};
   std::uint32_t m_buffered = 0;
+  ProgressWatch::TimePoint m_oldestBuffered{};  // when the first byte still in the buffer came
 };
 
 RequestEnd BodyCopy::Run(std::uint32_t rangeLength) {
@@ -190,16 +193,19 @@ std::uint32_t BodyCopy::Wanted(std::uint32_t available) {
   return std::min(available, m_limit - m_thisRequest);
 }
 
+// A full buffer is written at once, not when the next bytes come; so is
+// one whose first bytes have waited long enough.
 bool BodyCopy::Append(std::uint32_t count) {
   if (count == 0) return true;
-  if (m_buffered == kWriteBufferSize) Flush();
   count = std::min(count, kWriteBufferSize - m_buffered);
   std::uint32_t read = 0;
   if (!m_http.ReadData(m_request, m_buffer.get() + m_buffered, count, read)) return false;
   read = std::min(read, count);
+  if (m_now && m_buffered == 0) m_oldestBuffered = m_now();
   m_buffered += read;
   m_thisRequest += read;
   m_bytesReceived += read;
+  if (m_buffered == kWriteBufferSize || (m_now && m_now() - m_oldestBuffered >= kWriteDelayLongest)) Flush();
   return true;
 }
 
@@ -236,7 +242,8 @@ RequestEnd BodyCopy::Finish() {
 
 RequestEnd PerformRequest(IInstallListener* listener, int& progressReports, const CancelFlag& cancel,
                           Platform::WritableFile& file, Platform::IHttpClient& http, Platform::HttpHandle request,
-                          std::int32_t& totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset) {
+                          std::int32_t& totalSize, std::uint32_t& bytesReceived, std::uint32_t& rangeOffset,
+                          const ProgressWatch::Clock& now) {
   std::uint32_t rangeLength = std::numeric_limits<std::uint32_t>::max();
   if (totalSize > 0) {
     AddRangeHeader(http, request, totalSize, rangeOffset);
@@ -256,7 +263,7 @@ RequestEnd PerformRequest(IInstallListener* listener, int& progressReports, cons
     return {RequestEnd::Done};
   }
   BodyCopy body(listener, progressReports, cancel, file, http, request, totalSize, bytesReceived,
-                rangeOffset);
+                rangeOffset, now);
   return body.Run(rangeLength);
 }
 
