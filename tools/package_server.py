@@ -42,8 +42,21 @@ Faults (--fault), to see how the installer copes with a bad server:
 --cut-count N limits drop and reset-all to the first N ranges; later ones are
 served whole.
 
---rate BYTES limits the package's bytes to that many per second (a slow
-line, so that a test can watch or interrupt a download).
+--rate BYTES limits the package's bytes to that many per second over all
+connections together (a slow line, so that a test can watch or interrupt a
+download).
+
+--rtt-ms MS makes the server as far away as that round-trip time: a new
+connection waits two round trips before its TLS handshake (the TCP set-up
+and the handshake's own), and every request one before its answer (the
+request on its way in, the answer's first byte on its way out).
+
+--close-each answers every request with "Connection: close" and closes the
+connection after the answer, as some servers and proxies do.
+
+Every connection whose TLS handshake completes is logged as "handshake <n>",
+n counting from 1, so that a test can count the connections a download
+opened.
 
 Where a fault holds a connection silent, the log gets a line
 "stall at <package byte>" when the silence begins; an outage logs
@@ -98,6 +111,10 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         self.log_request_line()
+        if self.server.rtt:
+            time.sleep(self.server.rtt)
+        if self.server.close_each:
+            self.close_connection = True
         try:
             path = self.target_path()
             if path == PAC_PATH and self.server.pac_proxy:
@@ -114,6 +131,11 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
         script = ('function FindProxyForURL(url, host) { return "PROXY %s"; }\n'
                   % self.server.pac_proxy).encode("ascii")
         self.send_bytes(200, script, "application/x-ns-proxy-autoconfig")
+
+    def end_headers(self):
+        if self.server.close_each:
+            self.send_header("Connection", "close")
+        super().end_headers()
 
     def send_bytes(self, status, body, content_type):
         self.send_response(status)
@@ -232,25 +254,35 @@ class PackageHandler(http.server.BaseHTTPRequestHandler):
 
     def copy_range(self, first, length):
         rate = 0 if self.server.fault == "trickle" else self.server.rate
+        # A limited line carries its bytes evenly, a twentieth of a second's
+        # worth at a time, not in bursts with silences between them.
+        step = min(COPY_BLOCK, max(4096, int(rate / 20))) if rate else COPY_BLOCK
         with open(self.server.package, "rb") as package:
             package.seek(first)
             left = length
             while left > 0:
-                block = package.read(min(COPY_BLOCK, left))
+                block = package.read(min(step, left))
                 if not block:
                     break
+                if rate:
+                    self.server.wait_for_line()
                 self.wfile.write(block)
                 left -= len(block)
                 if rate:
                     self.wfile.flush()
-                    time.sleep(len(block) / rate)
+                    self.server.pace(len(block))
 
 
 class PackageServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, options):
+    def __init__(self, port, options, context):
         super().__init__(("127.0.0.1", port), PackageHandler)
+        self.context = context
+        self.rtt = options.rtt_ms / 1000.0
+        self.close_each = options.close_each
+        self.handshakes = 0
+        self.line_free = 0.0
         self.package = options.file
         with open(options.file, "rb") as package:
             self.etag = '"%s"' % hashlib.sha256(package.read()).hexdigest()[:32]
@@ -268,6 +300,42 @@ class PackageServer(http.server.ThreadingHTTPServer):
         self.cut_count = options.cut_count
         self.outage_seconds = options.outage_seconds
         self.outage_pending = False
+
+    def finish_request(self, request, client_address):
+        """Runs on the connection's own thread: its set-up (the round trips,
+        the TLS handshake) holds up no other connection."""
+        if self.rtt:
+            time.sleep(2 * self.rtt)
+        try:
+            secure = self.context.wrap_socket(request, server_side=True)
+        except (OSError, ssl.SSLError):
+            return
+        with self.lock:
+            self.handshakes += 1
+            number = self.handshakes
+        self.log_line("handshake %d" % number)
+        try:
+            self.RequestHandlerClass(secure, client_address, self)
+        finally:
+            try:
+                secure.shutdown(socket.SHUT_WR)
+            except OSError:
+                pass
+            secure.close()
+
+    def wait_for_line(self):
+        """Waits until the line, shared by every connection, has carried what was sent before."""
+        with self.lock:
+            free = self.line_free
+        time.sleep(max(0.0, free - time.monotonic()))
+
+    def pace(self, count):
+        """Takes the line for the count bytes just sent and waits until it has carried them."""
+        with self.lock:
+            start = max(time.monotonic(), self.line_free)
+            self.line_free = start + count / self.rate
+            done = self.line_free
+        time.sleep(max(0.0, done - time.monotonic()))
 
     def log_line(self, line):
         with self.lock:
@@ -294,7 +362,7 @@ class PackageServer(http.server.ThreadingHTTPServer):
         self.log_line("outage begins")
         threading.Thread(target=self.shutdown, daemon=True).start()
 
-    def run(self, context):
+    def run(self):
         """Serves until stopped; an outage closes the listening socket for its length."""
         while True:
             self.serve_forever()
@@ -306,7 +374,6 @@ class PackageServer(http.server.ThreadingHTTPServer):
             self.socket = socket.socket(self.address_family, self.socket_type)
             self.server_bind()
             self.server_activate()
-            self.socket = context.wrap_socket(self.socket, server_side=True)
             self.log_line("outage ends")
 
 
@@ -335,18 +402,19 @@ def parse_arguments(argv):
     parser.add_argument("--trickle-seconds", type=float, default=20.0)
     parser.add_argument("--rate", type=float, default=0, help="bytes per second (default: unlimited)")
     parser.add_argument("--pac-proxy", help="host:port the auto-config script names")
+    parser.add_argument("--rtt-ms", type=float, default=0, help="round-trip time to add (default: none)")
+    parser.add_argument("--close-each", action="store_true", help="close every connection after its answer")
     return parser.parse_args(argv)
 
 
 def main(argv):
     options = parse_arguments(argv)
-    server = PackageServer(options.port, options)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(options.cert, options.key)
-    server.socket = context.wrap_socket(server.socket, server_side=True)
+    server = PackageServer(options.port, options, context)
     print("ready %d" % server.server_address[1], flush=True)
     try:
-        server.run(context)
+        server.run()
     except KeyboardInterrupt:
         pass
     return 0

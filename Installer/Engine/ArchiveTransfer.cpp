@@ -103,7 +103,7 @@ RequestEnd ArchiveTransfer::Perform(Platform::HttpHandleOwner& request) {
   RequestEnd end{RequestEnd::Done};
   try {
     end = PerformRequest(&m_witness, m_progressReports, m_cancel, m_archive ? *m_archive : unopened, m_http,
-                         request.Get(), m_totalSize, m_bytesReceived, m_rangeOffset);
+                         request.Get(), m_totalSize, m_bytesReceived, m_rangeOffset, m_watch.Now());
   } catch (const InstallException&) {
     // A server whose answers the transfer refused (a range answered from the
     // package's first byte, a size that does not fit) would be refused

@@ -65,7 +65,7 @@ class ArchiveTransfer {
  public:
   ArchiveTransfer(Platform::IHttpClient& http, IInstallListener* listener, const CancelFlag& cancel,
                   ProgressWatch& watch)
-      : m_http(http), m_cancel(cancel), m_witness(listener, watch, m_bytesReceived, m_totalSize) {}
+      : m_http(http), m_cancel(cancel), m_watch(watch), m_witness(listener, watch, m_bytesReceived, m_totalSize) {}
 
   // Makes the archive in workFolder, or, when an earlier run kept one
   // there, waits for the size probe to decide; raises InstallException when
@@ -92,6 +92,7 @@ class ArchiveTransfer {
 
   Platform::IHttpClient& m_http;
   const CancelFlag& m_cancel;
+  const ProgressWatch& m_watch;
   Platform::IFileSystem* m_files = nullptr;
   std::wstring m_workFolder;
   IArchiveGrowth* m_growth = nullptr;

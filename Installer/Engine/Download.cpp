@@ -52,8 +52,13 @@ const char* RouteName(Route route, const ProxyPlan& plan) {
   return plan.accessType == Http::AccessTypeNamedProxy ? "configured proxy" : "direct";
 }
 
-// The cycles of one download call: each opens a session as the plan says
-// and sends its request by the plan's routes in turn.
+// The cycles of one download call: each sends its request by the plan's
+// routes in turn. A cycle that finished its range by the plan's first route
+// leaves its session to the next one, and with it the server's connection,
+// which WinHTTP keeps with the session that opened it: a far server costs
+// one TCP and TLS set-up per download, not one per range. Any other end (a
+// stall, a failed connection, another route) closes the session, and the
+// next cycle starts on a fresh one.
 class DownloadCall {
  public:
   DownloadCall(Platform::IHttpClient& http, const DownloadEndpoint& endpoint, IInstallListener* listener,
@@ -66,9 +71,9 @@ class DownloadCall {
  private:
   RequestEnd RunCycle(ProxyDiscovery& discovery);
   // None when the route could not send the request.
-  std::optional<RequestEnd> Send(Route route, ProxyDiscovery& discovery, HttpHandleOwner& session,
-                                 HttpHandleOwner& connection, HttpHandleOwner& request);
-  bool PrepareRequest(HttpHandleOwner& session, HttpHandleOwner& connection, HttpHandleOwner& request);
+  std::optional<RequestEnd> Send(Route route, ProxyDiscovery& discovery, HttpHandleOwner& request);
+  void OpenSession();
+  bool PrepareRequest(HttpHandleOwner& request);
   // After a request that did not finish its range; false when a cancel cut
   // the pause short.
   bool Recover(const RequestEnd& end);
@@ -89,6 +94,9 @@ class DownloadCall {
   ProxyPlan m_plan;
   Route m_lastRoute = Route::UserSettings;  // the route that sent the last request
   FailureStreak m_streak;
+  // Declared in this order so that the connection closes before its session.
+  HttpHandleOwner m_session{m_http};
+  HttpHandleOwner m_connection{m_http};
 };
 
 void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& workFolder, IArchiveGrowth* growth) {
@@ -105,6 +113,8 @@ void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& workFol
       break;
     }
   }
+  m_connection.Reset();
+  m_session.Reset();
   m_transfer.Close();
   if (discovery.Holds()) {
     LOG_INFO << "InstallBackend::Download Freeing resources after getting auto proxy call...";
@@ -117,18 +127,20 @@ void DownloadCall::Run(Platform::IFileSystem& files, const std::wstring& workFol
 RequestEnd DownloadCall::RunCycle(ProxyDiscovery& discovery) {
   GiveUpWithoutProgress();
   const std::int32_t sizeBefore = m_transfer.TotalSize();
-  HttpHandleOwner session(m_http, m_http.Open(UserAgent, m_plan.accessType, m_plan.proxy, m_plan.bypass));
-  if (!session) {
-    LOG_ERROR << "InstallBackend::Download WinHttpOpen error: " << m_http.LastError();
-    throw InstallException(L"InstallBackend::Download WinHttpOpen failed");
-  }
-  HttpHandleOwner connection(m_http);
+  if (!m_session) OpenSession();
   HttpHandleOwner request(m_http);
   std::optional<RequestEnd> end;
-  for (std::size_t i = 0; i < m_plan.routes.size() && !end; ++i) {
-    LogRoute(m_plan.routes[i], i == 0);
-    m_lastRoute = m_plan.routes[i];
-    end = Send(m_lastRoute, discovery, session, connection, request);
+  std::size_t route = 0;
+  for (; route < m_plan.routes.size() && !end; ++route) {
+    LogRoute(m_plan.routes[route], route == 0);
+    m_lastRoute = m_plan.routes[route];
+    end = Send(m_lastRoute, discovery, request);
+  }
+  const bool keepSession = end && end->kind == RequestEnd::Done && route == 1 && !m_cancel.IsSet();
+  if (!keepSession) {
+    request.Reset();
+    m_connection.Reset();
+    m_session.Reset();
   }
   if (m_transfer.TotalSize() != sizeBefore) m_watch.Progressed();
   if (!end && !m_cancel.IsSet()) throw InstallException(L"InstallBackend::Download Sending WinHttpRequest failed");
@@ -182,31 +194,37 @@ void DownloadCall::GiveUpWithoutProgress() {
   throw InstallException(L"InstallBackend::Download Sending WinHttpRequest failed");
 }
 
+void DownloadCall::OpenSession() {
+  m_session.Reset(m_http.Open(UserAgent, m_plan.accessType, m_plan.proxy, m_plan.bypass));
+  if (!m_session) {
+    LOG_ERROR << "InstallBackend::Download WinHttpOpen error: " << m_http.LastError();
+    throw InstallException(L"InstallBackend::Download WinHttpOpen failed");
+  }
+}
+
 // The routes share the cycle's session and whatever an earlier route made of
 // its connection and request.
-std::optional<RequestEnd> DownloadCall::Send(Route route, ProxyDiscovery& discovery, HttpHandleOwner& session,
-                                             HttpHandleOwner& connection, HttpHandleOwner& request) {
+std::optional<RequestEnd> DownloadCall::Send(Route route, ProxyDiscovery& discovery, HttpHandleOwner& request) {
   if (route == Route::DiscoveredProxy) {
-    if (!discovery.ApplyTo(session.Get())) return std::nullopt;
+    if (!discovery.ApplyTo(m_session.Get())) return std::nullopt;
     LOG_INFO << "HttpContentReader::Download Auto detecting proxy: ok. https request with applied proxy...";
   }
-  if (!PrepareRequest(session, connection, request)) return std::nullopt;
+  if (!PrepareRequest(request)) return std::nullopt;
   return m_transfer.Perform(request);
 }
 
 // Creates whichever of connection and request is missing and sets the
 // request's time-outs; a failure is logged and leaves what was made.
-bool DownloadCall::PrepareRequest(HttpHandleOwner& session, HttpHandleOwner& connection,
-                                  HttpHandleOwner& request) {
-  if (!connection) {
-    connection.Reset(m_http.Connect(session.Get(), m_endpoint.host, m_endpoint.port));
-    if (!connection) {
+bool DownloadCall::PrepareRequest(HttpHandleOwner& request) {
+  if (!m_connection) {
+    m_connection.Reset(m_http.Connect(m_session.Get(), m_endpoint.host, m_endpoint.port));
+    if (!m_connection) {
       LOG_ERROR << "InstallBackend::Download WinHttpConnect error: " << m_http.LastError();
       return false;
     }
   }
   if (!request) {
-    request.Reset(m_http.OpenRequest(connection.Get(), Verb, PackagePath,
+    request.Reset(m_http.OpenRequest(m_connection.Get(), Verb, PackagePath,
                                      Http::FlagSecure | Http::FlagRefresh));
     if (!request) {
       LOG_ERROR << "InstallBackend::Download WinHttpOpenRequest error: " << m_http.LastError();

@@ -27,7 +27,8 @@ DownloadEndpoint CompiledInServer();
 
 // Fetches the package into workFolder + "Korvane.zip" (workFolder ends with a
 // backslash): a size probe, then one Range request of up to 4 MiB per cycle,
-// each cycle with a session, connection and request of its own. Every request
+// each on the connection the cycle before left open, a new one only after
+// a stall, a failed connection or a change of route. Every request
 // is tried with the user's proxy settings and, when that attempt cannot be
 // set up, through a proxy found by discovery; proxyOnly (the install's
 // retries) skips the first attempt. Sends Downloading and then progress to

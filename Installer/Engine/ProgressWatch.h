@@ -24,6 +24,8 @@ class ProgressWatch {
     m_started = true;
     m_last = m_now();
   }
+  // The watch's own clock, for whatever else of the download measures time.
+  const Clock& Now() const { return m_now; }
   // True once limit has passed since the start or the last progress.
   bool Exceeded(std::chrono::steady_clock::duration limit) const { return m_started && m_now() - m_last >= limit; }
 

@@ -9,8 +9,8 @@
 namespace InstallBackend {
 
 // Finds the proxy for the package's URL and applies it to sessions. The
-// search runs once per download call; its result is applied to every later
-// session, since each cycle opens a new one.
+// search runs once per download call; its result is applied in every cycle
+// that goes by the proxy, to the session the cycle sends on.
 class ProxyDiscovery {
  public:
   // options unset: the settings allow no discovery, and it finds nothing.

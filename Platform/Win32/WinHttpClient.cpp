@@ -298,7 +298,9 @@ bool WinHttpClient::ReadData(HttpHandle request, void* buffer, std::uint32_t siz
   RequestState* state = nullptr;
   const bool done = Complete(request, [&](RequestState& pending) {
     state = &pending;
-    pending.buffer.assign(size, 0);
+    // Grown, never cleared: the read fills what it reports, and a buffer
+    // wiped for every read cost as much as the read itself.
+    if (pending.buffer.size() < size) pending.buffer.resize(size);
     return readData(request, pending.buffer.data(), size, nullptr) != FALSE;
   });
   if (!done) return false;

@@ -39,7 +39,12 @@ class Service:
         self.port = int(line.split()[1])
 
     def requests(self):
-        return [line for line in self.log_path.read_text().splitlines() if not line.startswith("stall at ")]
+        return [line for line in self.log_path.read_text().splitlines()
+                if not line.startswith(("stall at ", "handshake "))]
+
+    def handshakes(self):
+        """The connections the package server set up (TLS handshakes completed)."""
+        return sum(1 for line in self.log_path.read_text().splitlines() if line.startswith("handshake "))
 
     def stalls(self):
         """Where the server fell silent, one entry per stalled connection."""
@@ -66,7 +71,7 @@ def require_test_ca():
 
 def start_package_server(package, log_path, fault="none", untrusted=False, pac_proxy=None,
                          stall_seconds=None, rate=None, stall_after=None, trickle_seconds=None,
-                         cut_count=None, outage_seconds=None):
+                         cut_count=None, outage_seconds=None, rtt_ms=None, close_each=False):
     require_test_ca()
     prefix = "untrusted" if untrusted else "server"
     command = [sys.executable, str(TOOLS / "package_server.py"), "--file", str(package),
@@ -86,6 +91,10 @@ def start_package_server(package, log_path, fault="none", untrusted=False, pac_p
         command += ["--cut-count", str(cut_count)]
     if outage_seconds:
         command += ["--outage-seconds", str(outage_seconds)]
+    if rtt_ms:
+        command += ["--rtt-ms", str(rtt_ms)]
+    if close_each:
+        command += ["--close-each"]
     deadline = time.monotonic() + PORT_WAIT
     while True:
         try:

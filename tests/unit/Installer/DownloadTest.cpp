@@ -94,9 +94,9 @@ TEST_F(DownloadTest, RangeRequestsStopAtLastByte) {
     EXPECT_EQ(http.rangeHeaders, c.headers) << c.size;
     EXPECT_TRUE(ArchiveIsPackage(c.size)) << c.size;
     EXPECT_EQ(http.OpenHandles(), 0u);
-    // Every request in a session, connection and request of its own.
-    EXPECT_EQ(http.opens.size(), c.headers.size());
-    EXPECT_EQ(http.ports.size(), c.headers.size());
+    // One session and connection for the whole package, a request per range.
+    EXPECT_EQ(http.opens.size(), 1u);
+    EXPECT_EQ(http.ports.size(), 1u);
   }
 }
 
@@ -124,6 +124,9 @@ TEST_F(DownloadTest, TimeoutMidChunkResumesAtFirstByteNotReceived) {
   EXPECT_TRUE(ArchiveIsPackage(2 * MiB4));
   // The user hears of the stall when it is noticed, once.
   EXPECT_EQ(listener.waits, (std::vector<std::pair<NetworkWait, int>>{{NetworkWait::Stalled, 15}}));
+  // The stalled request's session goes with it: the rest comes on a new
+  // one, which the last range shares.
+  EXPECT_EQ(http.requestSessions, (std::vector<std::size_t>{0, 0, 1, 1}));
 }
 
 // The download's waits on the network, in order.
@@ -357,22 +360,22 @@ TEST_F(DownloadTest, CancelInBodyLoopReturnsArchivePathAndStops) {
 
 TEST_F(DownloadTest, ProgressStartsAtOneTenthThenFollowsTheBytes) {
   FakeHttpClient http(MiB4 + 4);
-  http.pieceSize = MiB4 / 4;
+  http.pieceSize = MiB4 / 16;  // one read each
   Run(http);
   EXPECT_EQ(listener.statuses, std::vector<int>{Downloading});
-  // Probe, then four pieces and the end of the first chunk, then one piece
-  // and the end of the second.
-  ASSERT_EQ(listener.fractions.size(), 1u + 5u + 2u);
+  // Probe, then sixteen pieces and the end of the first chunk, then one
+  // piece and the end of the second.
+  ASSERT_EQ(listener.fractions.size(), 1u + 17u + 2u);
   EXPECT_FLOAT_EQ(listener.fractions[0], 0.1f);
   EXPECT_FLOAT_EQ(listener.fractions[1], 0.1f);
   EXPECT_FLOAT_EQ(listener.fractions[2], 0.1f);
-  EXPECT_FLOAT_EQ(listener.fractions[3], 0.1f + 0.9f * (3.0f * MiB4 / 4) / (MiB4 + 4));
+  EXPECT_FLOAT_EQ(listener.fractions[3], 0.1f + 0.9f * (3.0f * MiB4 / 16) / (MiB4 + 4));
   EXPECT_FLOAT_EQ(listener.fractions.back(), 1.0f);
   EXPECT_EQ(listener.codesStored, 0);
   // The byte counts come with every report, the size once it is known.
   ASSERT_EQ(listener.bytes.size(), listener.fractions.size());
   EXPECT_EQ(listener.bytes[0], (std::pair<std::uint64_t, std::int64_t>{0, -1}));
-  EXPECT_EQ(listener.bytes[3], (std::pair<std::uint64_t, std::int64_t>{3 * MiB4 / 4, MiB4 + 4}));
+  EXPECT_EQ(listener.bytes[3], (std::pair<std::uint64_t, std::int64_t>{3 * MiB4 / 16, MiB4 + 4}));
   EXPECT_EQ(listener.bytes.back(), (std::pair<std::uint64_t, std::int64_t>{MiB4 + 4, MiB4 + 4}));
   EXPECT_TRUE(listener.waits.empty());
 }
@@ -524,8 +527,9 @@ TEST_F(DownloadTest, ArchiveThatCannotBeCreatedRaises) {
 TEST_F(DownloadTest, ArchiveWriteThatFailsEndsTheDownload) {
   // After the look for a kept archive, the archive's creation and the
   // record's removal (the server names no validator), the first write or
-  // one of the second range meets a full disk.
-  for (const int failAt : {4, 5}) {
+  // the first of the second range (after the 16 of the first) meets a full
+  // disk.
+  for (const int failAt : {4, 20}) {
     SCOPED_TRACE(failAt);
     LogCapture caseLog;
     FakeHttpClient http(MiB4 + 10);
@@ -533,7 +537,7 @@ TEST_F(DownloadTest, ArchiveWriteThatFailsEndsTheDownload) {
     KorvaneTest::FaultyFileSystem full(files, failAt, true);
     EXPECT_EQ(RunExpectingFailure(http, full), L"InstallBackend::PerformRequest Failed to write the archive");
     EXPECT_TRUE(caseLog.Has("ERROR InstallBackend::PerformRequest Failed to write the archive"));
-    EXPECT_EQ(http.sends, failAt - 2);
+    EXPECT_EQ(http.sends, failAt == 4 ? 2 : 3);
     EXPECT_EQ(http.OpenHandles(), 0u);
   }
 }
