@@ -115,9 +115,7 @@ RequestEnd ArchiveTransfer::Perform(Platform::HttpHandleOwner& request) {
     PackageNamed(request.Get());
     if (m_growth) m_growth->ArchiveSizeKnown(static_cast<std::uint64_t>(m_totalSize));
   }
-  if (end.kind == RequestEnd::Cancelled) {
-    LOG_ERROR << "InstallBackend::Download PerformRequest error: " << m_http.LastError();
-  }
+  // A cancel is the user's choice, not an error: the request logged it.
   request.Reset();
   return end;
 }
